@@ -1,0 +1,182 @@
+#include "ParallelPort.h"
+
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace iodll {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Offsets of the registers from the port's base address.
+constexpr int kData = 0;
+constexpr int kStatus = 1;
+constexpr int kControl = 2;
+
+std::optional<std::string> readText(const fs::path& file)
+{
+    std::ifstream in(file);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string trimmed(std::string text)
+{
+    const auto blank = [](unsigned char c) { return std::isspace(c); };
+    text.erase(std::find_if_not(text.rbegin(), text.rend(), blank).base(), text.end());
+    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), blank));
+    return text;
+}
+
+std::string hex(std::uint16_t port)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%x", port);
+    return text;
+}
+
+} // namespace
+
+std::optional<std::uint16_t> parseBaseAddress(std::string_view text)
+{
+    std::uint16_t base = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), base);
+    if (error != std::errc() || (end != text.data() + text.size() && !std::isspace(static_cast<unsigned char>(*end))))
+        return std::nullopt;
+    return base;
+}
+
+std::string describeOpenError(int error, const fs::path& device)
+{
+    std::string line = "cannot open '" + device.string() + "': " + std::strerror(error);
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return line + " (add your user to the 'lp' group, then log in again)";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return line + " (load the 'ppdev' module: modprobe ppdev)";
+    case EBUSY:
+        return line + " (another driver holds the port)";
+    default:
+        return line;
+    }
+}
+
+ParallelPorts::ParallelPorts(System system) : system_(std::move(system)) {}
+
+std::optional<Device> ParallelPorts::find(std::uint16_t port) const
+{
+    std::error_code error;
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(system_.parportDir, error))
+        if (entry.path().filename().string().starts_with("parport"))
+            entries.push_back(entry.path());
+    std::ranges::sort(entries);
+
+    for (const fs::path& entry : entries) {
+        auto text = readText(entry / "base-addr");
+        auto base = text ? parseBaseAddress(*text) : std::nullopt;
+        if (!base || port < *base || port > *base + kControl)
+            continue;
+        std::string holder = trimmed(readText(entry / "devices" / "active").value_or("none"));
+        if (holder == "none")
+            holder.clear();
+        return Device{system_.deviceDir / entry.filename(), *base, holder};
+    }
+    return std::nullopt;
+}
+
+bool ParallelPorts::claim(const Device& device, int& fd)
+{
+    // Claiming a port that another driver holds would block until that
+    // driver lets go, and freeze the window with it, so a held port is
+    // refused at once. The port can still be taken in the moment between
+    // the look and the claim; the claim then waits for that one job.
+    if (!device.holder.empty()) {
+        system_.report("cannot use '" + device.path.string() + "': '" + device.holder +
+                       "' holds the port (another driver holds the port)");
+        return false;
+    }
+    fd = system_.open(device.path);
+    if (fd < 0) {
+        system_.report(describeOpenError(errno, device.path));
+        return false;
+    }
+    if (system_.ioctl(fd, PPCLAIM, nullptr) != 0) {
+        system_.report(describeOpenError(errno, device.path));
+        system_.close(fd);
+        return false;
+    }
+    return true;
+}
+
+void ParallelPorts::release(int fd)
+{
+    system_.ioctl(fd, PPRELEASE, nullptr);
+    system_.close(fd);
+}
+
+bool ParallelPorts::canReach(std::uint16_t port)
+{
+    if (auto device = find(port)) {
+        int fd = -1;
+        if (!claim(*device, fd))
+            return false;
+        release(fd);
+        return true;
+    }
+    if (system_.directIoAllowed(port, 1))
+        return true;
+    system_.report("no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port) +
+                   " (is there a parallel port, and is the 'ppdev' module loaded?)");
+    return false;
+}
+
+void ParallelPorts::out(std::uint16_t port, std::uint8_t value)
+{
+    auto device = find(port);
+    if (!device) {
+        if (system_.directIoAllowed(port, 1))
+            system_.outb(port, value);
+        else
+            system_.report("cannot write " + std::to_string(value) + " to port " + hex(port) + ": no parallel port there");
+        return;
+    }
+
+    const int offset = port - device->base;
+    // The status register is read-only: a byte for it goes nowhere.
+    if (offset == kStatus)
+        return;
+
+    int fd = -1;
+    if (!claim(*device, fd))
+        return;
+    unsigned char byte = value;
+    if (system_.ioctl(fd, offset == kData ? PPWDATA : PPWCONTROL, &byte) != 0)
+        system_.report("cannot write to '" + device->path.string() + "': " + std::strerror(errno));
+    release(fd);
+}
+
+void ParallelPorts::wordOut(std::uint16_t port, std::uint16_t value)
+{
+    out(port, static_cast<std::uint8_t>(value & 0xFF));
+    out(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+}
+
+} // namespace iodll

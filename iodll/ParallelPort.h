@@ -1,0 +1,72 @@
+#pragma once
+
+// IO.DLL for Linux: writes to the parallel port's registers through the
+// kernel's ppdev driver (/dev/parportN), or with direct port I/O where the
+// process already has the right to it.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace iodll {
+
+// Everything the library asks of the system, so that tests can stand in for
+// /proc, /dev and the hardware.
+struct System {
+    std::filesystem::path parportDir = "/proc/sys/dev/parport";
+    std::filesystem::path deviceDir = "/dev";
+    // Returns a descriptor, or -1 with errno set.
+    std::function<int(const std::filesystem::path& device)> open;
+    // Returns 0, or -1 with errno set.
+    std::function<int(int fd, unsigned long request, void* argument)> ioctl;
+    std::function<void(int fd)> close;
+    // Direct I/O: whether the process may already write `count` ports from
+    // `first` on, and the write itself.
+    std::function<bool(std::uint16_t first, int count)> directIoAllowed;
+    std::function<void(std::uint16_t port, std::uint8_t value)> outb;
+    // One line of diagnostics for the user.
+    std::function<void(const std::string& line)> report;
+};
+
+System linuxSystem();
+
+// The first decimal field of a parportN/base-addr file, or nothing when the
+// text doesn't start with one.
+std::optional<std::uint16_t> parseBaseAddress(std::string_view text);
+
+// What to tell the user when `device` can't be used, with a hint at the fix.
+std::string describeOpenError(int error, const std::filesystem::path& device);
+
+struct Device {
+    std::filesystem::path path;
+    std::uint16_t base;
+    std::string holder; // the driver that holds the port now; empty if free
+};
+
+class ParallelPorts {
+public:
+    explicit ParallelPorts(System system);
+
+    // True when writes to `port` can reach a parallel port now. Reports why
+    // not otherwise.
+    bool canReach(std::uint16_t port);
+
+    void out(std::uint16_t port, std::uint8_t value);
+    // As a 16-bit I/O write does: the low byte to `port`, the high byte to
+    // the next port up.
+    void wordOut(std::uint16_t port, std::uint16_t value);
+
+    // The ppdev device whose registers (base to base + 2) include `port`.
+    std::optional<Device> find(std::uint16_t port) const;
+
+private:
+    bool claim(const Device& device, int& fd);
+    void release(int fd);
+
+    System system_;
+};
+
+} // namespace iodll

@@ -1,0 +1,34 @@
+#include "Port.h"
+
+#include "runtime/DllFunction.h"
+
+namespace port {
+
+namespace {
+
+runtime::DllFunction<int> IsDriverInstalled{"IO.DLL", "IsDriverInstalled"};
+runtime::DllFunction<void, short, char> PortOut{"IO.DLL", "PortOut"};
+runtime::DllFunction<void, short, short> PortWordOut{"IO.DLL", "PortWordOut"};
+
+} // namespace
+
+void SwitchOn()
+{
+    // A 16-bit write: the low byte puts 1 on the data lines, so only D0 goes
+    // high; the high byte goes to the status register above, which is
+    // read-only and ignores it.
+    PortWordOut(kLptData, 1);
+}
+
+void SwitchOff()
+{
+    PortOut(kLptData, char{0});
+}
+
+bool DriverInstalled()
+{
+    // Only the low 16 bits of the answer count.
+    return (IsDriverInstalled() & 0xFFFF) != 0;
+}
+
+} // namespace port

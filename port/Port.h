@@ -1,0 +1,18 @@
+#pragma once
+
+// The fan's switch: the data lines of the first parallel port, driven
+// through the port library IO.DLL.
+
+namespace port {
+
+// The data register of the first parallel port.
+inline constexpr short kLptData = 888;
+
+void SwitchOn();
+void SwitchOff();
+
+// Whether IO.DLL says its driver is installed. The first call loads the
+// library, so a missing IO.DLL shows up here.
+bool DriverInstalled();
+
+} // namespace port

@@ -1,0 +1,34 @@
+#pragma once
+
+// What each back end (runtime/<backend>/) provides to the portable runtime.
+// Nothing outside runtime/ includes this file.
+
+#include "Form.h"
+#include "Runtime.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace runtime::backend {
+
+// A form's real window. Destroying it closes the window.
+class Window {
+public:
+    virtual ~Window() = default;
+    // Shows the window, brings it to the front, and puts the focus on the
+    // first control in tab order the first time it is shown.
+    virtual void show() = 0;
+};
+
+// Builds a hidden window from the form's layout, with its events wired to
+// the form's handlers through raiseEvent.
+std::unique_ptr<Window> createWindow(Form& form);
+
+MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title);
+
+// Returns nullptr and fills `reason` when the library or export can't be had.
+void* loadLibrary(const char* file, std::string& reason);
+void* findSymbol(void* library, const char* name, std::string& reason);
+
+} // namespace runtime::backend

@@ -1,0 +1,51 @@
+#pragma once
+
+// Functions of a separate library, bound by library file name and exported
+// name at their first call:
+//
+//     DllFunction<int> isReady{"EXAMPLE.DLL", "IsReady"};   // nothing loaded yet
+//     if (isReady() & 0xFFFF) { ... }                      // loads, looks up, caches, calls
+
+// The port library's functions use the standard calling convention of 32-bit
+// Windows. A mismatch here would corrupt the stack without a word, so it is
+// declared once, for every bound function.
+#if defined(_WIN32) && defined(__i386__)
+#define RT_STDCALL __stdcall
+#else
+#define RT_STDCALL
+#endif
+
+namespace runtime {
+
+// Loads `library` (once per process) and returns the address of its export
+// `name`. Throws runtime::Error naming the library or the export, with the
+// system's reason, when either can't be found.
+void* DllFunctionCall(const char* library, const char* name);
+
+using Binder = void* (*)(const char* library, const char* name);
+
+template <typename R, typename... Args>
+class DllFunction {
+public:
+    using Pointer = R(RT_STDCALL*)(Args...);
+
+    constexpr DllFunction(const char* library, const char* name, Binder bind = DllFunctionCall)
+        : library_(library), name_(name), bind_(bind)
+    {
+    }
+
+    R operator()(Args... args)
+    {
+        if (!address_)
+            address_ = reinterpret_cast<Pointer>(bind_(library_, name_));
+        return address_(args...);
+    }
+
+private:
+    const char* library_;
+    const char* name_;
+    Binder bind_;
+    Pointer address_ = nullptr;
+};
+
+} // namespace runtime

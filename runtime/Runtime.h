@@ -1,0 +1,67 @@
+#pragma once
+
+// The services the program gets from its runtime: start-up, message boxes,
+// single form instances, library binding (DllFunction.h) and the end.
+
+#include "Form.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace runtime {
+
+// What the program hands the runtime at start.
+struct Project {
+    const char* title;     // the title of any message box that sets none
+    Form& (*startupForm)(); // the window that starts the program
+};
+
+// Creates the toolkit, loads and shows the start-up form, and runs the event
+// loop. Returns the process's exit status.
+int ThunRTMain(const Project& project);
+
+// ThunRTMain without the toolkit and the loop: sets the title, then loads and
+// shows the start-up form.
+void startProject(const Project& project);
+
+const std::string& appTitle();
+
+enum MsgBoxStyle {
+    vbOKOnly = 0,
+    vbCritical = 16,
+};
+
+enum MsgBoxResult {
+    vbOK = 1,
+};
+
+// A modal message box. Without a title of its own it carries the
+// application's title.
+MsgBoxResult rtcMsgBox(std::string_view prompt, MsgBoxStyle style = vbOKOnly, std::string_view title = {});
+
+// Ends the program at once: the windows go without further events and the
+// process exits with status 0.
+[[noreturn]] void vbaEnd();
+
+// The single instance of a form, created at its first use and kept to the
+// end of the program.
+template <typename F>
+F& vbaNew2()
+{
+    static F* instance = new F;
+    return *instance;
+}
+
+template <typename F>
+Form& instanceOf()
+{
+    return vbaNew2<F>();
+}
+
+// The one error boundary. Back ends run every event handler through it; an
+// error that escapes the handler is shown in one message box that names what
+// failed and why, and the process ends with a non-zero status.
+void raiseEvent(const std::function<void()>& handler) noexcept;
+
+} // namespace runtime

@@ -1,0 +1,36 @@
+// Start-up, the event loop and message boxes on Qt Widgets.
+
+#include "../Backend.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace runtime {
+
+int ThunRTMain(const Project& project)
+{
+    // The program takes nothing from its command line, so Qt is given none.
+    static int argc = 1;
+    static char name[] = "ventrolik";
+    static char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+
+    startProject(project);
+    return QApplication::exec();
+}
+
+namespace backend {
+
+MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title)
+{
+    QMessageBox box(style == vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    QString::fromUtf8(title.data(), qsizetype(title.size())),
+                    QString::fromUtf8(prompt.data(), qsizetype(prompt.size())), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return vbOK;
+}
+
+} // namespace backend
+
+} // namespace runtime

@@ -1,0 +1,254 @@
+// Form windows on Qt Widgets.
+
+#include "../Backend.h"
+#include "ProgramIcon.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <vector>
+
+namespace runtime::backend {
+
+namespace {
+
+int screenDpi()
+{
+    return qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
+}
+
+QColor toQColor(Rgb rgb)
+{
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+void dispatch(Form& form, Handler handler)
+{
+    raiseEvent([&form, handler] { handler(form); });
+}
+
+struct Line {
+    QLine points;
+    QColor color;
+    int width;
+};
+
+// The surface below the menu bar. Lines have no window of their own: they
+// are drawn on it, behind every other control, in their stored order.
+class ClientArea final : public QWidget {
+public:
+    using QWidget::QWidget;
+    std::vector<Line> lines;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        for (const Line& line : lines) {
+            painter.setPen(QPen(line.color, line.width, Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(line.points);
+        }
+    }
+};
+
+class FormWidget final : public QWidget {
+public:
+    explicit FormWidget(Form& form) : form_(form) {}
+
+    QPushButton* defaultButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        // The form decides what closing means; its Unload takes the widget
+        // down afterwards.
+        event->ignore();
+        raiseEvent([this] { form_.Unload(); });
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        QPushButton* target = nullptr;
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            target = defaultButton;
+        else if (event->key() == Qt::Key_Escape)
+            target = cancelButton;
+        if (target)
+            target->click();
+        else
+            QWidget::keyPressEvent(event);
+    }
+
+private:
+    Form& form_;
+};
+
+Qt::WindowFlags flagsFor(Border border)
+{
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    if (border == Border::FixedSingle)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint;
+    return flags;
+}
+
+QMenuBar* buildMenu(FormWidget* window, Form& form, std::span<const MenuItem> items)
+{
+    auto* bar = new QMenuBar(window);
+    QMenu* dropDown = nullptr;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const MenuItem& item = items[i];
+        const bool hasItems = item.level == 0 && i + 1 < items.size() && items[i + 1].level > 0;
+        QAction* action = nullptr;
+        if (item.level > 0) {
+            action = dropDown->addAction(QString::fromUtf8(item.caption));
+        } else if (hasItems) {
+            dropDown = bar->addMenu(QString::fromUtf8(item.caption));
+            dropDown->setObjectName(item.name);
+            action = dropDown->menuAction();
+        } else {
+            action = bar->addAction(QString::fromUtf8(item.caption));
+        }
+        action->setObjectName(item.name);
+        if (item.click)
+            QObject::connect(action, &QAction::triggered, window, [&form, handler = item.click] { dispatch(form, handler); });
+    }
+    return bar;
+}
+
+class QtWindow final : public Window {
+public:
+    QtWindow(Form& form)
+    {
+        const Layout& layout = form.layout();
+        const int dpi = screenDpi();
+        auto px = [dpi](Twips twips) { return twipsToPixels(twips, dpi); };
+
+        widget_ = new FormWidget(form);
+        widget_->setObjectName(layout.frame.name);
+        widget_->setWindowFlags(flagsFor(layout.frame.border));
+        widget_->setWindowTitle(QString::fromUtf8(layout.frame.caption));
+        widget_->setWindowIcon(layout.frame.border == Border::FixedSingle ? programIcon() : QIcon());
+
+        int menuHeight = 0;
+        if (!layout.menu.empty())
+            menuHeight = buildMenu(widget_, form, layout.menu)->sizeHint().height();
+
+        const QSize clientSize(px(layout.frame.clientWidth), px(layout.frame.clientHeight));
+        auto* client = new ClientArea(widget_);
+        client->setObjectName("client");
+        client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
+        if (menuHeight)
+            widget_->findChild<QMenuBar*>()->setGeometry(0, 0, clientSize.width(), menuHeight);
+        // A fixed size keeps the window from being resized or maximized.
+        widget_->setFixedSize(clientSize.width(), clientSize.height() + menuHeight);
+        if (layout.frame.position)
+            widget_->move(px(layout.frame.position->x), px(layout.frame.position->y) - menuHeight);
+
+        buildControls(form, client, px);
+    }
+
+    ~QtWindow() override
+    {
+        // We may be inside one of the widget's own event handlers.
+        if (widget_) {
+            widget_->hide();
+            widget_->deleteLater();
+        }
+    }
+
+    void show() override
+    {
+        const bool first = !shown_;
+        shown_ = true;
+        widget_->show();
+        widget_->raise();
+        widget_->activateWindow();
+        if (first && !tabOrder_.empty())
+            tabOrder_.front()->setFocus(Qt::ActiveWindowFocusReason);
+    }
+
+private:
+    template <typename ToPixels>
+    void buildControls(Form& form, ClientArea* client, ToPixels px)
+    {
+        std::vector<std::pair<int, QWidget*>> focusable;
+        for (const Control& control : form.layout().controls) {
+            if (control.kind == Kind::Line) {
+                client->lines.push_back({QLine(px(control.left), px(control.top), px(control.width), px(control.height)),
+                                         toQColor(control.style.color.value_or(Rgb{0, 0, 0})), control.style.lineWidth});
+                continue;
+            }
+            QWidget* widget = buildControl(form, control, client);
+            widget->setObjectName(control.name);
+            widget->setGeometry(px(control.left), px(control.top), px(control.width), px(control.height));
+            if (widget->focusPolicy() != Qt::NoFocus)
+                focusable.emplace_back(control.tabIndex, widget);
+        }
+        std::ranges::sort(focusable, {}, &std::pair<int, QWidget*>::first);
+        for (auto& [index, widget] : focusable)
+            tabOrder_.push_back(widget);
+        for (std::size_t i = 1; i < tabOrder_.size(); ++i)
+            QWidget::setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
+    }
+
+    QWidget* buildControl(Form& form, const Control& control, ClientArea* client)
+    {
+        const QString caption = QString::fromUtf8(control.caption);
+        switch (control.kind) {
+        case Kind::Button: {
+            auto* button = new QPushButton(caption, client);
+            button->setAutoDefault(false);
+            button->setDefault(control.style.isDefault);
+            if (control.style.isDefault)
+                widget_->defaultButton = button;
+            if (control.style.isCancel)
+                widget_->cancelButton = button;
+            if (control.click)
+                QObject::connect(button, &QPushButton::clicked, button, [&form, handler = control.click] { dispatch(form, handler); });
+            return button;
+        }
+        case Kind::Label: {
+            auto* label = new QLabel(caption, client);
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            if (control.style.color) {
+                QPalette palette = label->palette();
+                palette.setColor(QPalette::WindowText, toQColor(*control.style.color));
+                label->setPalette(palette);
+            }
+            return label;
+        }
+        case Kind::Picture: {
+            auto* picture = new QLabel(client);
+            picture->setPixmap(programIcon().pixmap(kProgramIconSize, kProgramIconSize));
+            return picture;
+        }
+        case Kind::Line:
+            break;
+        }
+        return nullptr;
+    }
+
+    QPointer<FormWidget> widget_;
+    std::vector<QWidget*> tabOrder_;
+    bool shown_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Window> createWindow(Form& form)
+{
+    return std::make_unique<QtWindow>(form);
+}
+
+} // namespace runtime::backend

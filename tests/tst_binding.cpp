@@ -1,0 +1,98 @@
+// Binding library functions by name, against the recording IO.DLL that sits
+// beside this test.
+
+#include "runtime/DllFunction.h"
+#include "runtime/Error.h"
+
+#include <QtTest>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace {
+
+int binds = 0;
+
+void* countingBinder(const char* library, const char* name)
+{
+    ++binds;
+    return runtime::DllFunctionCall(library, name);
+}
+
+QString errorOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const runtime::Error& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
+} // namespace
+
+class BindingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Runs first, while nothing has loaded IO.DLL yet.
+    void bindsAtFirstCallOnly()
+    {
+        const QByteArray beside = QCoreApplication::applicationDirPath().toUtf8() + "/IO.DLL";
+        auto loaded = [&] {
+            void* handle = dlopen(beside.constData(), RTLD_NOW | RTLD_NOLOAD);
+            if (handle)
+                dlclose(handle);
+            return handle != nullptr;
+        };
+
+        runtime::DllFunction<int> isDriverInstalled{"IO.DLL", "IsDriverInstalled", countingBinder};
+        runtime::DllFunction<void, short, char> portOut{"IO.DLL", "PortOut", countingBinder};
+        QVERIFY(!loaded());
+        QCOMPARE(binds, 0);
+
+        qputenv("IO_DRIVER_ANSWER", "7");
+        QCOMPARE(isDriverInstalled(), 7);
+        QVERIFY(loaded());
+        QCOMPARE(binds, 1);
+        isDriverInstalled();
+        isDriverInstalled();
+        QCOMPARE(binds, 1);
+        portOut(888, 0);
+        portOut(888, 0);
+        QCOMPARE(binds, 2);
+    }
+
+    void missingLibraryNamesItAndTheReason()
+    {
+        runtime::DllFunction<int> function{"MISSING.DLL", "IsDriverInstalled"};
+        const QString error = errorOf([&] { function(); });
+        QVERIFY2(error.startsWith("cannot load 'MISSING.DLL': "), qPrintable(error));
+        QVERIFY2(error.contains("No such file or directory"), qPrintable(error));
+    }
+
+    void missingExportNamesIt()
+    {
+        runtime::DllFunction<int> function{"IO.DLL", "PortIn"};
+        const QString error = errorOf([&] { function(); });
+        QVERIFY2(error.startsWith("cannot find 'PortIn' in 'IO.DLL': "), qPrintable(error));
+        QVERIFY2(error.contains("undefined symbol: PortIn"), qPrintable(error));
+    }
+
+    void neverLoadsFromTheCurrentDirectory()
+    {
+        QTemporaryDir dir;
+        const QString planted = dir.filePath("PLANTED.DLL");
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/IO.DLL", planted));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+
+        runtime::DllFunction<int> function{"PLANTED.DLL", "IsDriverInstalled"};
+        const QString error = errorOf([&] { function(); });
+        QDir::setCurrent(previous);
+        QVERIFY2(error.startsWith("cannot load 'PLANTED.DLL': "), qPrintable(error));
+    }
+};
+
+QTEST_GUILESS_MAIN(BindingTest)
+#include "tst_binding.moc"

@@ -1,0 +1,243 @@
+// IO.DLL's port logic against a made-up /proc and a recording stand-in for
+// the ppdev ioctls.
+
+#include "ParallelPort.h"
+
+#include <QtTest>
+
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+
+#include <cerrno>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using iodll::ParallelPorts;
+
+namespace {
+
+// A machine with parallel ports as the tests describe them.
+struct Machine {
+    QTemporaryDir proc;
+    QStringList calls;   // what the library did, in order
+    QStringList reports; // what it told the user
+    int openError = 0;
+    int claimError = 0;
+    bool directIo = false;
+
+    void addPort(int number, const std::string& baseAddr, const std::string& active = "none\n")
+    {
+        const fs::path dir = fs::path(proc.path().toStdString()) / ("parport" + std::to_string(number));
+        fs::create_directories(dir / "devices");
+        std::ofstream(dir / "base-addr") << baseAddr;
+        std::ofstream(dir / "devices" / "active") << active;
+    }
+
+    ParallelPorts ports()
+    {
+        iodll::System system;
+        system.parportDir = proc.path().toStdString();
+        system.deviceDir = "/dev";
+        system.open = [this](const fs::path& device) {
+            calls << "open " + QString::fromStdString(device.string());
+            errno = openError;
+            return openError ? -1 : 3;
+        };
+        system.ioctl = [this](int, unsigned long request, void* argument) {
+            switch (request) {
+            case PPCLAIM:
+                calls << "claim";
+                errno = claimError;
+                return claimError ? -1 : 0;
+            case PPRELEASE:
+                calls << "release";
+                return 0;
+            case PPWDATA:
+                calls << QString("data %1").arg(*static_cast<unsigned char*>(argument));
+                return 0;
+            case PPWCONTROL:
+                calls << QString("control %1").arg(*static_cast<unsigned char*>(argument));
+                return 0;
+            }
+            calls << "unexpected ioctl";
+            return -1;
+        };
+        system.close = [this](int) { calls << "close"; };
+        system.directIoAllowed = [this](std::uint16_t, int) { return directIo; };
+        system.outb = [this](std::uint16_t port, std::uint8_t value) { calls << QString("outb %1 %2").arg(port).arg(value); };
+        system.report = [this](const std::string& line) { reports << QString::fromStdString(line); };
+        return ParallelPorts(system);
+    }
+};
+
+const QStringList kWrite1 = {"open /dev/parport0", "claim", "data 1", "release", "close"};
+
+} // namespace
+
+class IoDllTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parseBaseAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("base"); // -1: none
+        QTest::newRow("base and high base") << "888\t1912\n" << 888;
+        QTest::newRow("another base") << "632 1656" << 632;
+        QTest::newRow("alone") << "956" << 956;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("words") << "none" << -1;
+        QTest::newRow("trailing junk") << "888x" << -1;
+        QTest::newRow("beyond 16 bits") << "70000" << -1;
+        QTest::newRow("negative") << "-888" << -1;
+    }
+
+    void parseBaseAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, base);
+        const auto parsed = iodll::parseBaseAddress(text.toStdString());
+        QCOMPARE(parsed ? int(*parsed) : -1, base);
+    }
+
+    void findsTheDeviceByBase_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device"); // empty: none
+        QTest::newRow("data register") << 888 << "/dev/parport1";
+        QTest::newRow("control register") << 890 << "/dev/parport1";
+        QTest::newRow("past the port") << 891 << "";
+        QTest::newRow("card at another base") << 0xE000 << "/dev/parport0";
+        QTest::newRow("no such port") << 0x3BC << "";
+    }
+
+    void findsTheDeviceByBase()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        Machine machine;
+        machine.addPort(0, "57344\t57352\n");
+        machine.addPort(1, "888\t1912\n");
+        machine.addPort(2, "garbage\n");
+        const auto found = machine.ports().find(std::uint16_t(port));
+        QCOMPARE(found ? QString::fromStdString(found->path.string()) : QString(), device);
+    }
+
+    void describesOpenErrors_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("permission") << EACCES << "Permission denied (add your user to the 'lp' group";
+        QTest::newRow("no device node") << ENOENT << "(load the 'ppdev' module";
+        QTest::newRow("no device") << ENXIO << "(load the 'ppdev' module";
+        QTest::newRow("busy") << EBUSY << "(another driver holds the port)";
+        QTest::newRow("other") << EIO << "Input/output error";
+    }
+
+    void describesOpenErrors()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, hint);
+        const QString line = QString::fromStdString(iodll::describeOpenError(error, "/dev/parport0"));
+        QVERIFY2(line.startsWith("cannot open '/dev/parport0': "), qPrintable(line));
+        QVERIFY2(line.contains(hint), qPrintable(line));
+    }
+
+    void writes_data()
+    {
+        QTest::addColumn<bool>("word");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("byte to data") << false << 888 << 0 << QStringList{"open /dev/parport0", "claim", "data 0", "release", "close"};
+        QTest::newRow("byte to status is dropped") << false << 889 << 5 << QStringList{};
+        QTest::newRow("byte to control") << false << 890 << 4 << QStringList{"open /dev/parport0", "claim", "control 4", "release", "close"};
+        QTest::newRow("word: high byte to status is dropped") << true << 888 << 0x0001 << kWrite1;
+        QTest::newRow("word: both bytes of 0x7f01") << true << 888 << 0x7F01 << kWrite1;
+        QTest::newRow("word to status and control")
+            << true << 889 << 0x0C01 << QStringList{"open /dev/parport0", "claim", "control 12", "release", "close"};
+    }
+
+    void writes()
+    {
+        QFETCH(bool, word);
+        QFETCH(int, port);
+        QFETCH(int, value);
+        QFETCH(QStringList, calls);
+        Machine machine;
+        machine.addPort(0, "888\t1912\n");
+        ParallelPorts ports = machine.ports();
+        if (word)
+            ports.wordOut(std::uint16_t(port), std::uint16_t(value));
+        else
+            ports.out(std::uint16_t(port), std::uint8_t(value));
+        QCOMPARE(machine.calls, calls);
+        QCOMPARE(machine.reports, QStringList());
+    }
+
+    void driverCheck_data()
+    {
+        QTest::addColumn<bool>("hasPort");
+        QTest::addColumn<QString>("active");
+        QTest::addColumn<int>("openError");
+        QTest::addColumn<int>("claimError");
+        QTest::addColumn<bool>("directIo");
+        QTest::addColumn<bool>("reachable");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("free port") << true << "none\n" << 0 << 0 << false << true << "";
+        QTest::newRow("held by another driver") << true << "lp0\n" << 0 << 0 << false << false
+                                                << "cannot use '/dev/parport0': 'lp0' holds the port";
+        QTest::newRow("no permission") << true << "none\n" << EACCES << 0 << false << false << "'lp' group";
+        QTest::newRow("claim refused") << true << "none\n" << 0 << EBUSY << false << false << "another driver holds";
+        QTest::newRow("no ppdev port") << false << "" << 0 << 0 << false << false
+                                       << "no parallel port at 0x378: no /dev/parport* has base 888";
+        QTest::newRow("direct I/O allowed") << false << "" << 0 << 0 << true << true << "";
+    }
+
+    void driverCheck()
+    {
+        QFETCH(bool, hasPort);
+        QFETCH(QString, active);
+        QFETCH(int, openError);
+        QFETCH(int, claimError);
+        QFETCH(bool, directIo);
+        QFETCH(bool, reachable);
+        QFETCH(QString, report);
+        Machine machine;
+        if (hasPort)
+            machine.addPort(0, "888\t1912\n", active.toStdString());
+        machine.openError = openError;
+        machine.claimError = claimError;
+        machine.directIo = directIo;
+
+        QCOMPARE(machine.ports().canReach(888), reachable);
+        if (report.isEmpty()) {
+            QCOMPARE(machine.reports, QStringList());
+        } else {
+            QCOMPARE(machine.reports.size(), 1);
+            QVERIFY2(machine.reports.front().contains(report), qPrintable(machine.reports.front()));
+        }
+        // Whatever was opened is closed again, and a claim is released.
+        QCOMPARE(machine.calls.count("open /dev/parport0") - (openError ? 1 : 0), machine.calls.count("close"));
+        QCOMPARE(machine.calls.count("claim") - (claimError ? 1 : 0), machine.calls.count("release"));
+    }
+
+    void directIoWritesWhereNoDeviceIs()
+    {
+        Machine machine;
+        machine.directIo = true;
+        machine.ports().wordOut(888, 1);
+        QCOMPARE(machine.calls, (QStringList{"outb 888 1", "outb 889 0"}));
+    }
+
+    void failedWriteIsReported()
+    {
+        Machine machine;
+        machine.ports().out(888, 1);
+        QCOMPARE(machine.reports.size(), 1);
+        QVERIFY2(machine.reports.front().startsWith("cannot write 1 to port 0x378"), qPrintable(machine.reports.front()));
+    }
+};
+
+QTEST_GUILESS_MAIN(IoDllTest)
+#include "tst_iodll.moc"
