@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# The built program in a real X server (Xvfb), driven with xdotool as a user
+# would drive it, against the recording IO.DLL.
+#
+#   e2e.sh VENTROLIK RECORDING-IO.DLL XCLOSE
+set -euo pipefail
+
+ventrolik=$1 recording=$2 xclose=$3
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$work/stderr" ] && sed 's/^/  program: /' "$work/stderr" >&2
+    exit 1
+}
+
+# A free display of our own: Xvfb writes its number once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=:$(cat "$work/display")
+unset QT_QPA_PLATFORM
+
+# Waits for a visible window whose title is exactly $1 and prints its id.
+window() {
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Presses a key in the window $1.
+press() {
+    xdotool windowfocus --sync "$1" key --clearmodifiers "$2"
+}
+
+# Clicks at x=$2, y=$3 pixels of the main window $1's client area (below
+# the menu bar, which is the window's height less the client's 52 pixels).
+click_client() {
+    local height
+    height=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
+    xdotool mousemove --window "$1" "$2" $((height - 52 + $3)) click 1
+}
+
+# Waits for the program to end and checks its exit status against $1
+# ("zero" or "non-zero").
+ended() {
+    local status=0
+    for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$app_pid" 2>/dev/null && fail "the program did not end"
+    wait "$app_pid" || status=$?
+    app_pid=
+    case $1 in
+    zero) [ "$status" -eq 0 ] || fail "exit status $status, expected 0" ;;
+    non-zero) [ "$status" -ne 0 ] || fail "exit status 0, expected an error" ;;
+    esac
+}
+
+calls() { cat "$work/calls" 2>/dev/null | paste -sd, || true; }
+
+expect_calls() {
+    local seen
+    for _ in $(seq 50); do
+        seen=$(calls)
+        [ "$seen" = "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "IO.DLL saw '$seen', expected '$1'"
+}
+
+# --- The driver is missing: the warning first, then a working window. ---
+mkdir "$work/app"
+cp "$ventrolik" "$work/app/ventrolik"
+cp "$recording" "$work/app/IO.DLL"
+export IO_RECORD_FILE=$work/calls IO_DRIVER_ANSWER=0
+"$work/app/ventrolik" 2>"$work/stderr" &
+app_pid=$!
+
+box=$(window Project1) || fail "no warning box"
+xdotool search --onlyvisible --name '^Ventrolik$' >/dev/null && fail "the main window came before the warning"
+press "$box" Return
+main=$(window Ventrolik) || fail "no main window after the warning"
+expect_calls "IsDriverInstalled"
+
+click_client "$main" 48 24   # Ukljuci
+click_client "$main" 144 24  # Iskljuci
+click_client "$main" 48 24
+expect_calls "IsDriverInstalled,PortWordOut 888 1,PortOut 888 0,PortWordOut 888 1"
+
+# Akcija > Iskljuci, then Akcija > Ukljuci, by mouse and keyboard.
+xdotool mousemove --window "$main" 20 8 click 1
+sleep 0.3
+press "$main" Down && press "$main" Down && press "$main" Return
+expect_calls "IsDriverInstalled,PortWordOut 888 1,PortOut 888 0,PortWordOut 888 1,PortOut 888 0"
+xdotool mousemove --window "$main" 20 8 click 1
+sleep 0.3
+press "$main" Down && press "$main" Return
+expect_calls "IsDriverInstalled,PortWordOut 888 1,PortOut 888 0,PortWordOut 888 1,PortOut 888 0,PortWordOut 888 1"
+
+"$xclose" "$main"
+ended zero
+echo "ok: warning, switching from buttons and menu, close"
+
+# --- The driver is there: no warning. ---
+rm -f "$work/calls"
+IO_DRIVER_ANSWER=1 "$work/app/ventrolik" 2>"$work/stderr" &
+app_pid=$!
+main=$(window Ventrolik) || fail "no main window"
+xdotool search --onlyvisible --name '^Project1$' >/dev/null && fail "a warning with the driver installed"
+"$xclose" "$main"
+ended zero
+echo "ok: no warning with the driver installed"
+
+# --- No IO.DLL beside the program; one planted in the current directory
+# must not be loaded. The runtime reports the error and ends. ---
+mkdir "$work/alone" "$work/cwd"
+cp "$ventrolik" "$work/alone/ventrolik"
+cp "$recording" "$work/cwd/IO.DLL"
+rm -f "$work/calls"
+(cd "$work/cwd" && exec "$work/alone/ventrolik") 2>"$work/stderr" &
+app_pid=$!
+box=$(window Project1) || fail "no error box"
+press "$box" Return
+ended non-zero
+grep -q "cannot load 'IO.DLL'" "$work/stderr" || fail "the error does not name IO.DLL"
+[ -e "$work/calls" ] && fail "the IO.DLL in the current directory was loaded"
+xdotool search --onlyvisible --name '^Ventrolik$' >/dev/null && fail "the main window was shown"
+echo "ok: missing IO.DLL reported, the planted one ignored"
