@@ -1,5 +1,7 @@
 #include "Form1.h"
 
+#include "frmAbout.h"
+
 #include "port/Port.h"
 #include "runtime/Runtime.h"
 
@@ -72,5 +74,5 @@ void Form1::mnuIskljuci_Click()
 
 void Form1::mnuOAutoru_Click()
 {
-    // The About window comes in a later release.
+    runtime::vbaNew2<frmAbout>().Show();
 }

@@ -40,9 +40,12 @@ window() {
     return 1
 }
 
-# Presses a key in the window $1.
+# Presses a key in the window $1. Qt needs a moment after the focus
+# arrives before it takes keys for the new window.
 press() {
-    xdotool windowfocus --sync "$1" key --clearmodifiers "$2"
+    xdotool windowfocus --sync "$1"
+    sleep 0.3
+    xdotool key --clearmodifiers "$2"
 }
 
 # Clicks at x=$2, y=$3 pixels of the main window $1's client area (below
@@ -108,9 +111,20 @@ sleep 0.3
 press "$main" Down && press "$main" Return
 expect_calls "IsDriverInstalled,PortWordOut 888 1,PortOut 888 0,PortWordOut 888 1,PortOut 888 0,PortWordOut 888 1"
 
+# O Autoru opens the About window; Esc closes it and the program goes on.
+xdotool mousemove --window "$main" 60 8 click 1
+about=$(window "O Autoru") || fail "no About window"
+press "$about" Escape
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^O Autoru$' >/dev/null || break; sleep 0.1; done
+xdotool search --onlyvisible --name '^O Autoru$' >/dev/null && fail "Esc left the About window open"
+kill -0 "$app_pid" 2>/dev/null || fail "closing the About window ended the program"
+
+# Closing the main window while the About window is open ends the program.
+xdotool mousemove --window "$main" 60 8 click 1
+window "O Autoru" >/dev/null || fail "the About window did not open again"
 "$xclose" "$main"
 ended zero
-echo "ok: warning, switching from buttons and menu, close"
+echo "ok: warning, switching from buttons and menu, About, close"
 
 # --- The driver is there: no warning. ---
 rm -f "$work/calls"

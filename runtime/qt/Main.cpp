@@ -1,6 +1,7 @@
 // Start-up, the event loop and message boxes on Qt Widgets.
 
 #include "../Backend.h"
+#include "GuiFont.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -23,6 +24,7 @@ namespace backend {
 
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title)
 {
+    useGuiFont();
     QMessageBox box(style == vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon,
                     QString::fromUtf8(title.data(), qsizetype(title.size())),
                     QString::fromUtf8(prompt.data(), qsizetype(prompt.size())), QMessageBox::Ok);

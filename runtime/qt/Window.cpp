@@ -1,6 +1,7 @@
 // Form windows on Qt Widgets.
 
 #include "../Backend.h"
+#include "GuiFont.h"
 #include "ProgramIcon.h"
 
 #include <QCloseEvent>
@@ -132,6 +133,7 @@ public:
         const int dpi = screenDpi();
         auto px = [dpi](Twips twips) { return twipsToPixels(twips, dpi); };
 
+        useGuiFont();
         widget_ = new FormWidget(form);
         widget_->setObjectName(layout.frame.name);
         widget_->setWindowFlags(flagsFor(layout.frame.border));
@@ -150,8 +152,11 @@ public:
             widget_->findChild<QMenuBar*>()->setGeometry(0, 0, clientSize.width(), menuHeight);
         // A fixed size keeps the window from being resized or maximized.
         widget_->setFixedSize(clientSize.width(), clientSize.height() + menuHeight);
-        if (layout.frame.position)
-            widget_->move(px(layout.frame.position->x), px(layout.frame.position->y) - menuHeight);
+        if (layout.frame.position) {
+            // setGeometry places the client area, where move would place the frame.
+            const QPoint corner(px(layout.frame.position->x), px(layout.frame.position->y) - menuHeight);
+            widget_->setGeometry(QRect(corner, widget_->size()));
+        }
 
         buildControls(form, client, px);
     }

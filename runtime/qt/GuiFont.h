@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QApplication>
+#include <QFont>
+
+namespace runtime::backend {
+
+// The forms' layouts are measured for an 8-point sans serif with the metrics
+// of Arial. A desktop's usual 10-point font is too wide for them: labels
+// would lose their last lines. So every window of the program uses that
+// font, where the system has one of it, whatever the desktop's font is.
+inline void useGuiFont()
+{
+    static const bool done = [] {
+        QFont font = QApplication::font();
+        font.setFamilies({QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow")});
+        font.setPointSize(8);
+        QApplication::setFont(font);
+        return true;
+    }();
+    (void)done;
+}
+
+} // namespace runtime::backend
