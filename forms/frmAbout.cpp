@@ -1,6 +1,6 @@
 #include "frmAbout.h"
 
-#include "version.h"
+#include "program.h"
 
 #include <algorithm>
 #include <array>

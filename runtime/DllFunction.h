@@ -6,14 +6,7 @@
 //     DllFunction<int> isReady{"EXAMPLE.DLL", "IsReady"};   // nothing loaded yet
 //     if (isReady() & 0xFFFF) { ... }                      // loads, looks up, caches, calls
 
-// The port library's functions use the standard calling convention of 32-bit
-// Windows. A mismatch here would corrupt the stack without a word, so it is
-// declared once, for every bound function.
-#if defined(_WIN32) && defined(__i386__)
-#define RT_STDCALL __stdcall
-#else
-#define RT_STDCALL
-#endif
+#include "CallingConvention.h"
 
 namespace runtime {
 

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # The built program in a real X server (Xvfb), driven with xdotool as a user
-# would drive it, against the recording IO.DLL.
+# would drive it, against the recording IO.DLL. With "wine", the program is
+# the Windows build and runs under Wine.
 #
-#   e2e.sh VENTROLIK RECORDING-IO.DLL XCLOSE
+#   e2e.sh PROGRAM RECORDING-IO.DLL [wine]
 set -euo pipefail
 
-ventrolik=$1 recording=$2 xclose=$3
+ventrolik=$1 recording=$2 runner=${3:-}
+program=$(basename "$ventrolik")
 work=$(mktemp -d)
 xvfb_pid=
 app_pid=
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ "$runner" = wine ] && wineserver -k 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
@@ -30,9 +33,20 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 unset QT_QPA_PLATFORM
 
+# Closing a window as a window manager's close box does.
+cc -o "$work/xclose" "$(dirname "$0")/xclose.c" -lX11
+xclose=$work/xclose
+
+record=$work/calls
+if [ "$runner" = wine ]; then
+    wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
+    record=Z:$work/calls # the path as the Windows program sees it
+fi
+start() { ${runner:+"$runner"} "$@"; }
+
 # Waits for a visible window whose title is exactly $1 and prints its id.
 window() {
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
@@ -40,12 +54,20 @@ window() {
     return 1
 }
 
-# Presses a key in the window $1. Qt needs a moment after the focus
-# arrives before it takes keys for the new window.
+# Presses a key in the window $1. The toolkit needs a moment after the
+# focus arrives before it takes keys for the new window.
 press() {
     xdotool windowfocus --sync "$1"
     sleep 0.3
     xdotool key --clearmodifiers "$2"
+}
+
+# Clicks a new window's bottom-right corner, where it has no control, so
+# that it becomes the active window (Wine without a window manager gives a
+# window keys only then).
+activate() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool mousemove --window "$1" $((WIDTH - 2)) $((HEIGHT - 2)) click 1
 }
 
 # Clicks at x=$2, y=$3 pixels of the main window $1's client area (below
@@ -60,7 +82,7 @@ click_client() {
 # ("zero" or "non-zero").
 ended() {
     local status=0
-    for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    for _ in $(seq 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
     kill -0 "$app_pid" 2>/dev/null && fail "the program did not end"
     wait "$app_pid" || status=$?
     app_pid=
@@ -84,14 +106,15 @@ expect_calls() {
 
 # --- The driver is missing: the warning first, then a working window. ---
 mkdir "$work/app"
-cp "$ventrolik" "$work/app/ventrolik"
+cp "$ventrolik" "$work/app/$program"
 cp "$recording" "$work/app/IO.DLL"
-export IO_RECORD_FILE=$work/calls IO_DRIVER_ANSWER=0
-"$work/app/ventrolik" 2>"$work/stderr" &
+export IO_RECORD_FILE=$record IO_DRIVER_ANSWER=0
+start "$work/app/$program" 2>"$work/stderr" &
 app_pid=$!
 
 box=$(window Project1) || fail "no warning box"
 xdotool search --onlyvisible --name '^Ventrolik$' >/dev/null && fail "the main window came before the warning"
+activate "$box"
 press "$box" Return
 main=$(window Ventrolik) || fail "no main window after the warning"
 expect_calls "IsDriverInstalled"
@@ -114,6 +137,7 @@ expect_calls "IsDriverInstalled,PortWordOut 888 1,PortOut 888 0,PortWordOut 888 
 # O Autoru opens the About window; Esc closes it and the program goes on.
 xdotool mousemove --window "$main" 60 8 click 1
 about=$(window "O Autoru") || fail "no About window"
+activate "$about"
 press "$about" Escape
 for _ in $(seq 50); do xdotool search --onlyvisible --name '^O Autoru$' >/dev/null || break; sleep 0.1; done
 xdotool search --onlyvisible --name '^O Autoru$' >/dev/null && fail "Esc left the About window open"
@@ -128,7 +152,7 @@ echo "ok: warning, switching from buttons and menu, About, close"
 
 # --- The driver is there: no warning. ---
 rm -f "$work/calls"
-IO_DRIVER_ANSWER=1 "$work/app/ventrolik" 2>"$work/stderr" &
+IO_DRIVER_ANSWER=1 start "$work/app/$program" 2>"$work/stderr" &
 app_pid=$!
 main=$(window Ventrolik) || fail "no main window"
 xdotool search --onlyvisible --name '^Project1$' >/dev/null && fail "a warning with the driver installed"
@@ -139,12 +163,13 @@ echo "ok: no warning with the driver installed"
 # --- No IO.DLL beside the program; one planted in the current directory
 # must not be loaded. The runtime reports the error and ends. ---
 mkdir "$work/alone" "$work/cwd"
-cp "$ventrolik" "$work/alone/ventrolik"
+cp "$ventrolik" "$work/alone/$program"
 cp "$recording" "$work/cwd/IO.DLL"
 rm -f "$work/calls"
-(cd "$work/cwd" && exec "$work/alone/ventrolik") 2>"$work/stderr" &
+(cd "$work/cwd" && start "$work/alone/$program") 2>"$work/stderr" &
 app_pid=$!
 box=$(window Project1) || fail "no error box"
+activate "$box"
 press "$box" Return
 ended non-zero
 grep -q "cannot load 'IO.DLL'" "$work/stderr" || fail "the error does not name IO.DLL"

@@ -2,6 +2,8 @@
 // file named by IO_RECORD_FILE, and answers IsDriverInstalled with the
 // number in IO_DRIVER_ANSWER (decimal or 0x hex; 1 when unset).
 
+#include "runtime/CallingConvention.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,7 +12,7 @@ namespace {
 void record(const char* line)
 {
     if (const char* path = std::getenv("IO_RECORD_FILE")) {
-        if (std::FILE* file = std::fopen(path, "a")) {
+        if (std::FILE* file = std::fopen(path, "ab")) {
             std::fprintf(file, "%s\n", line);
             std::fclose(file);
         }
@@ -19,23 +21,27 @@ void record(const char* line)
 
 } // namespace
 
+#ifdef _WIN32
+#define EXPORT extern "C" // exported, undecorated, through recording_io.def
+#else
 #define EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
-EXPORT int IsDriverInstalled(void)
+EXPORT int RT_STDCALL IsDriverInstalled(void)
 {
     record("IsDriverInstalled");
     const char* answer = std::getenv("IO_DRIVER_ANSWER");
     return answer ? static_cast<int>(std::strtol(answer, nullptr, 0)) : 1;
 }
 
-EXPORT void PortOut(short port, char value)
+EXPORT void RT_STDCALL PortOut(short port, char value)
 {
     char line[64];
     std::snprintf(line, sizeof line, "PortOut %d %d", port, value);
     record(line);
 }
 
-EXPORT void PortWordOut(short port, short value)
+EXPORT void RT_STDCALL PortWordOut(short port, short value)
 {
     char line[64];
     std::snprintf(line, sizeof line, "PortWordOut %d %d", port, value);

@@ -1,5 +1,6 @@
 // The runtime's own services: layout units and the error boundary.
 
+#include "runtime/TextWrap.h"
 #include "runtime/Twips.h"
 
 #include <QProcess>
@@ -28,6 +29,36 @@ private slots:
         QFETCH(int, dpi);
         QFETCH(int, pixels);
         QCOMPARE(runtime::twipsToPixels(twips, dpi), pixels);
+    }
+
+    void wrapText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width"); // in characters
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("fits") << "Verzija: 1.00" << 20 << QStringList{"Verzija: 1.00"};
+        QTest::newRow("breaks at the last blank that fits")
+            << "Autor programa ne odgovara" << 16 << QStringList{"Autor programa", "ne odgovara"};
+        QTest::newRow("a run of blanks goes with the break")
+            << "Kestrova Ventrolik" + QString(134, ' ') + "Autor: Tamrelo" << 30
+            << QStringList{"Kestrova Ventrolik", "Autor: Tamrelo"};
+        QTest::newRow("blanks inside a line stay") << "a   b" << 10 << QStringList{"a   b"};
+        QTest::newRow("a word wider than the line") << "x tamrelo@example.org y" << 8
+                                                    << QStringList{"x", "tamrelo@example.org", "y"};
+        QTest::newRow("leading blanks stay") << "  a b" << 3 << QStringList{"  a", "b"};
+        QTest::newRow("empty") << "" << 10 << QStringList{""};
+    }
+
+    void wrapText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QFETCH(QStringList, lines);
+        const std::string utf8 = text.toStdString();
+        QStringList wrapped;
+        for (std::string_view line : runtime::wrapText(utf8, width, [](std::string_view piece) { return int(piece.size()); }))
+            wrapped << QString::fromUtf8(line.data(), line.size());
+        QCOMPARE(wrapped, lines);
     }
 
     void failingHandlerShowsOneBoxAndEnds()

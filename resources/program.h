@@ -1,0 +1,16 @@
+#pragma once
+
+// The program's version, names and resource numbers, for the About window
+// and the executable's resources. Plain macros, so that the resource
+// compiler reads them too.
+
+#define VENTROLIK_VERSION "1.00"
+#define VENTROLIK_VERSION_NUMBERS 1, 0, 0, 0
+#define VENTROLIK_COMPANY "Kestrova"
+#define VENTROLIK_PRODUCT "Project1"
+#define VENTROLIK_NAME "Ventrolik"
+#define VENTROLIK_EXE "Ventrolik.exe"
+#define VENTROLIK_AUTHOR "Tamrelo"
+
+// The program icon among the executable's resources (ventrolik.rc).
+#define VENTROLIK_ICON_ID 1

@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Checks a built Ventrolik.exe as Windows will see it: machine, GUI
+subsystem, imports from Windows' own DLLs only, the version data, and the
+program icon.
+
+    check_pe.py Ventrolik.exe i686|x86_64
+"""
+
+import struct
+import sys
+
+MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
+WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
+VERSION_STRINGS = {
+    "CompanyName": "Kestrova",
+    "ProductName": "Project1",
+    "FileVersion": "1.00",
+    "ProductVersion": "1.00",
+    "InternalName": "Ventrolik",
+    "OriginalFilename": "Ventrolik.exe",
+}
+RT_ICON, RT_VERSION = 3, 16
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok: " if condition else "FAIL: ") + what)
+    if not condition:
+        failures.append(what)
+
+
+class Image:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        optional = pe + 24
+        magic = struct.unpack_from("<H", data, optional)[0]
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        directories = optional + (96 if magic == 0x10B else 112)
+        self.directory = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
+        table = optional + optional_size
+        self.sections = [struct.unpack_from("<IIII", data, table + 40 * i + 8) for i in range(sections)]
+
+    def offset(self, rva):
+        for size, address, raw_size, raw in self.sections:
+            if address <= rva < address + max(size, raw_size):
+                return rva - address + raw
+        raise ValueError(f"RVA {rva:#x} is in no section")
+
+    def string(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
+
+    def imports(self):
+        rva = self.directory[1][0]
+        names = []
+        while True:
+            entry = struct.unpack_from("<IIIII", self.data, self.offset(rva))
+            if not any(entry):
+                return names
+            names.append(self.string(entry[3]))
+            rva += 20
+
+    def resources(self, kind):
+        """The data of every resource of one type, in any name and language."""
+        base = self.offset(self.directory[2][0])
+
+        def entries(table):
+            named, ids = struct.unpack_from("<HH", self.data, base + table + 12)
+            for i in range(named + ids):
+                yield struct.unpack_from("<II", self.data, base + table + 16 + 8 * i)
+
+        def leaves(table):
+            for _, target in entries(table):
+                if target & 0x80000000:
+                    yield from leaves(target & 0x7FFFFFFF)
+                else:
+                    rva, size = struct.unpack_from("<II", self.data, base + target)
+                    yield self.data[self.offset(rva):self.offset(rva) + size]
+
+        for ident, target in entries(0):
+            if ident == kind:
+                yield from leaves(target & 0x7FFFFFFF)
+
+
+def version_blocks(data, start=0):
+    """Walks a VS_VERSIONINFO tree: yields (key, value bytes, children)."""
+    end = start + struct.unpack_from("<H", data, start)[0]
+    length, value_length, text = struct.unpack_from("<HHH", data, start)
+    key_end = start + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = data[start + 6:key_end].decode("utf-16-le")
+    value_start = (key_end + 2 + 3) & ~3
+    value_size = value_length * 2 if text else value_length
+    value = data[value_start:value_start + value_size]
+    children = []
+    child = (value_start + value_size + 3) & ~3
+    while child < end:
+        children.append(version_blocks(data, child))
+        child = (child + struct.unpack_from("<H", data, child)[0] + 3) & ~3
+    return key, value, children
+
+
+def main():
+    path, arch = sys.argv[1], sys.argv[2]
+    image = Image(open(path, "rb").read())
+
+    check(image.machine == MACHINES[arch], f"machine {image.machine:#x} is {arch}")
+    check(image.subsystem == 2, "GUI subsystem")
+    imports = image.imports()
+    check(all(name.lower() in WINDOWS_DLLS for name in imports), f"imports only Windows' own DLLs: {imports}")
+
+    versions = list(image.resources(RT_VERSION))
+    check(len(versions) == 1, "one version resource")
+    key, fixed, children = version_blocks(versions[0])
+    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+    check(signature == 0xFEEF04BD and (file_ms, file_ls) == (0x10000, 0) and (product_ms, product_ls) == (0x10000, 0),
+          "numeric file and product version 1.0.0.0")
+    tables = {table[0]: table for block in children if block[0] == "StringFileInfo" for table in block[2]}
+    check(list(tables) == ["040904B0"], f"string table in US English, Unicode: {list(tables)}")
+    strings = {k: v.decode("utf-16-le").rstrip("\0") for k, v, _ in tables.get("040904B0", ("", b"", []))[2]}
+    for name, expected in VERSION_STRINGS.items():
+        check(strings.get(name) == expected, f"{name} is {expected!r} (found {strings.get(name)!r})")
+
+    icons = list(image.resources(RT_ICON))
+    check(len(icons) == 1, "one icon image")
+    if icons:
+        _, width, height, _, bits = struct.unpack_from("<IiiHH", icons[0])
+        check((width, height // 2, bits, len(icons[0])) == (32, 32, 8, 2216),
+              f"icon 32 x 32, 8 bits per pixel, 2216 bytes (found {width} x {height // 2}, {bits}, {len(icons[0])})")
+
+    print(f"{len(failures)} failed" if failures else "all checks passed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
