@@ -44,7 +44,10 @@ void* loadLibrary(const char* file, std::string& reason)
     // Then the system's search (LD_LIBRARY_PATH, RUNPATH, the linker cache,
     // the standard folders). For a bare name it never tries the current
     // directory.
-    return open(file, reason);
+    void* library = open(file, reason);
+    if (!library)
+        reason += " (looked beside the program and in the system's library path)";
+    return library;
 }
 
 void* findSymbol(void* library, const char* name, std::string& reason)

@@ -73,7 +73,7 @@ void* loadLibrary(const char* file, std::string& reason)
             reason = systemMessage(GetLastError());
         return reinterpret_cast<void*>(library);
     }
-    reason = systemMessage(ERROR_MOD_NOT_FOUND);
+    reason = systemMessage(ERROR_MOD_NOT_FOUND) + " (looked in the program's folder, the system folders and PATH)";
     return nullptr;
 }
 
