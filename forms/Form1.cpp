@@ -29,8 +29,11 @@ constexpr MenuItem kMenu[] = {
 // clang-format on
 
 constexpr runtime::Layout kLayout{
-    .frame = {.name = "Form1", .caption = "Ventrolik", .border = runtime::Border::FixedSingle,
-              .clientWidth = 2910, .clientHeight = 780},
+    .frame = {.name = "Form1",
+        .caption = "Ventrolik",
+        .border = runtime::Border::FixedSingle,
+        .clientWidth = 2910,
+        .clientHeight = 780},
     .controls = kControls,
     .menu = kMenu,
 };

@@ -11,10 +11,12 @@
 
 namespace {
 
-constexpr runtime::Layout kLayout{.frame = {.name = "Failing", .caption = "Failing",
-                                            .border = runtime::Border::FixedSingle,
-                                            .clientWidth = 1440, .clientHeight = 1440},
-                                  .controls = {}};
+constexpr runtime::Layout kLayout{.frame = {.name = "Failing",
+                                      .caption = "Failing",
+                                      .border = runtime::Border::FixedSingle,
+                                      .clientWidth = 1440,
+                                      .clientHeight = 1440},
+    .controls = {}};
 
 class Failing : public runtime::Form {
 public:

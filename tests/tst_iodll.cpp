@@ -19,7 +19,7 @@ namespace {
 // A machine with parallel ports as the tests describe them.
 struct Machine {
     QTemporaryDir proc;
-    QStringList calls;   // what the library did, in order
+    QStringList calls; // what the library did, in order
     QStringList reports; // what it told the user
     int openError = 0;
     int claimError = 0;
@@ -64,7 +64,8 @@ struct Machine {
         };
         system.close = [this](int) { calls << "close"; };
         system.directIoAllowed = [this](std::uint16_t, int) { return directIo; };
-        system.outb = [this](std::uint16_t port, std::uint8_t value) { calls << QString("outb %1 %2").arg(port).arg(value); };
+        system.outb
+            = [this](std::uint16_t port, std::uint8_t value) { calls << QString("outb %1 %2").arg(port).arg(value); };
         system.report = [this](const std::string& line) { reports << QString::fromStdString(line); };
         return ParallelPorts(system);
     }
@@ -149,9 +150,11 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<int>("value");
         QTest::addColumn<QStringList>("calls");
-        QTest::newRow("byte to data") << false << 888 << 0 << QStringList{"open /dev/parport0", "claim", "data 0", "release", "close"};
+        QTest::newRow("byte to data") << false << 888 << 0
+                                      << QStringList{"open /dev/parport0", "claim", "data 0", "release", "close"};
         QTest::newRow("byte to status is dropped") << false << 889 << 5 << QStringList{};
-        QTest::newRow("byte to control") << false << 890 << 4 << QStringList{"open /dev/parport0", "claim", "control 4", "release", "close"};
+        QTest::newRow("byte to control") << false << 890 << 4
+                                         << QStringList{"open /dev/parport0", "claim", "control 4", "release", "close"};
         QTest::newRow("word: high byte to status is dropped") << true << 888 << 0x0001 << kWrite1;
         QTest::newRow("word: both bytes of 0x7f01") << true << 888 << 0x7F01 << kWrite1;
         QTest::newRow("word to status and control")
@@ -185,8 +188,9 @@ private slots:
         QTest::addColumn<bool>("reachable");
         QTest::addColumn<QString>("report");
         QTest::newRow("free port") << true << "none\n" << 0 << 0 << false << true << "";
-        QTest::newRow("held by another driver") << true << "lp0\n" << 0 << 0 << false << false
-                                                << "cannot use '/dev/parport0': 'lp0' holds the port";
+        QTest::newRow("held by another driver")
+            << true << "lp0\n"
+            << 0 << 0 << false << false << "cannot use '/dev/parport0': 'lp0' holds the port";
         QTest::newRow("no permission") << true << "none\n" << EACCES << 0 << false << false << "'lp' group";
         QTest::newRow("claim refused") << true << "none\n" << 0 << EBUSY << false << false << "another driver holds";
         QTest::newRow("no ppdev port") << false << "" << 0 << 0 << false << false
@@ -235,7 +239,8 @@ private slots:
         Machine machine;
         machine.ports().out(888, 1);
         QCOMPARE(machine.reports.size(), 1);
-        QVERIFY2(machine.reports.front().startsWith("cannot write 1 to port 0x378"), qPrintable(machine.reports.front()));
+        QVERIFY2(
+            machine.reports.front().startsWith("cannot write 1 to port 0x378"), qPrintable(machine.reports.front()));
     }
 };
 

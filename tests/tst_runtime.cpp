@@ -39,12 +39,11 @@ private slots:
         QTest::newRow("fits") << "Verzija: 1.00" << 20 << QStringList{"Verzija: 1.00"};
         QTest::newRow("breaks at the last blank that fits")
             << "Autor programa ne odgovara" << 16 << QStringList{"Autor programa", "ne odgovara"};
-        QTest::newRow("a run of blanks goes with the break")
-            << "Kestrova Ventrolik" + QString(134, ' ') + "Autor: Tamrelo" << 30
-            << QStringList{"Kestrova Ventrolik", "Autor: Tamrelo"};
+        QTest::newRow("a run of blanks goes with the break") << "Kestrova Ventrolik" + QString(134, ' ')
+                + "Autor: Tamrelo" << 30 << QStringList{"Kestrova Ventrolik", "Autor: Tamrelo"};
         QTest::newRow("blanks inside a line stay") << "a   b" << 10 << QStringList{"a   b"};
-        QTest::newRow("a word wider than the line") << "x tamrelo@example.org y" << 8
-                                                    << QStringList{"x", "tamrelo@example.org", "y"};
+        QTest::newRow("a word wider than the line")
+            << "x tamrelo@example.org y" << 8 << QStringList{"x", "tamrelo@example.org", "y"};
         QTest::newRow("leading blanks stay") << "  a b" << 3 << QStringList{"  a", "b"};
         QTest::newRow("empty") << "" << 10 << QStringList{""};
     }
@@ -56,7 +55,8 @@ private slots:
         QFETCH(QStringList, lines);
         const std::string utf8 = text.toStdString();
         QStringList wrapped;
-        for (std::string_view line : runtime::wrapText(utf8, width, [](std::string_view piece) { return int(piece.size()); }))
+        for (std::string_view line :
+            runtime::wrapText(utf8, width, [](std::string_view piece) { return int(piece.size()); }))
             wrapped << QString::fromUtf8(line.data(), line.size());
         QCOMPARE(wrapped, lines);
     }
@@ -73,7 +73,7 @@ private slots:
         QVERIFY(helper.exitCode() != 0);
         QCOMPARE(out.count("box: "), 1);
         QVERIFY2(out.contains("box: Project1 | Run-time error:  cannot load 'IO.DLL': IO.DLL: no such library"),
-                 qPrintable(out));
+            qPrintable(out));
         QVERIFY(!out.contains("survived"));
         QVERIFY2(err.contains("run-time error: cannot load 'IO.DLL'"), qPrintable(err));
     }

@@ -120,7 +120,8 @@ QMenuBar* buildMenu(FormWidget* window, Form& form, std::span<const MenuItem> it
         }
         action->setObjectName(item.name);
         if (item.click)
-            QObject::connect(action, &QAction::triggered, window, [&form, handler = item.click] { dispatch(form, handler); });
+            QObject::connect(
+                action, &QAction::triggered, window, [&form, handler = item.click] { dispatch(form, handler); });
     }
     return bar;
 }
@@ -188,8 +189,9 @@ private:
         std::vector<std::pair<int, QWidget*>> focusable;
         for (const Control& control : form.layout().controls) {
             if (control.kind == Kind::Line) {
-                client->lines.push_back({QLine(px(control.left), px(control.top), px(control.width), px(control.height)),
-                                         toQColor(control.style.color.value_or(Rgb{0, 0, 0})), control.style.lineWidth});
+                client->lines.push_back(
+                    {QLine(px(control.left), px(control.top), px(control.width), px(control.height)),
+                        toQColor(control.style.color.value_or(Rgb{0, 0, 0})), control.style.lineWidth});
                 continue;
             }
             QWidget* widget = buildControl(form, control, client);
@@ -218,7 +220,8 @@ private:
             if (control.style.isCancel)
                 widget_->cancelButton = button;
             if (control.click)
-                QObject::connect(button, &QPushButton::clicked, button, [&form, handler = control.click] { dispatch(form, handler); });
+                QObject::connect(button, &QPushButton::clicked, button,
+                    [&form, handler = control.click] { dispatch(form, handler); });
             return button;
         }
         case Kind::Label: {

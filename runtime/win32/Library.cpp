@@ -29,8 +29,7 @@ std::wstring systemFolder(UINT(WINAPI* get)(LPWSTR, UINT))
 
 bool isAbsolute(const std::wstring& path)
 {
-    return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
-           path.starts_with(L"\\\\");
+    return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) || path.starts_with(L"\\\\");
 }
 
 // Where Windows looks for a library by default, less the current directory:
@@ -40,8 +39,8 @@ bool isAbsolute(const std::wstring& path)
 std::vector<std::wstring> searchFolders()
 {
     const std::wstring windows = systemFolder(GetWindowsDirectoryW);
-    std::vector<std::wstring> folders = {moduleFolder(), systemFolder(GetSystemDirectoryW), windows + L"\\System",
-                                         windows};
+    std::vector<std::wstring> folders
+        = {moduleFolder(), systemFolder(GetSystemDirectoryW), windows + L"\\System", windows};
     std::wstring path(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
     path.resize(GetEnvironmentVariableW(L"PATH", path.data(), DWORD(path.size())));
     for (std::size_t start = 0; start <= path.size();) {
