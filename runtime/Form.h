@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace runtime {
 
@@ -85,6 +86,14 @@ struct MenuItem {
     int level;
     Handler click = nullptr;
 };
+
+// The controls that have a window of their own (all but lines and pictures,
+// which are drawn on the form), as indexes into `controls`, in tab order.
+std::vector<std::size_t> tabOrder(std::span<const Control> controls);
+
+// Whether the menu bar entry at `index` opens a drop-down: its items follow
+// it in the table.
+bool opensDropDown(std::span<const MenuItem> menu, std::size_t index);
 
 struct Layout {
     Frame frame;

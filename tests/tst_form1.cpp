@@ -100,12 +100,6 @@ private slots:
         QCOMPARE(io->take(), QStringList{"IsDriverInstalled"});
     }
 
-    void addressIsSetOnlyByLoad()
-    {
-        Form1 unloaded;
-        QCOMPARE(unloaded.LPTadresa, short(0));
-    }
-
     void switching_data()
     {
         QTest::addColumn<QStringList>("commands");

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include <algorithm>
 #include <vector>
 
 namespace runtime::backend {
@@ -107,11 +106,10 @@ QMenuBar* buildMenu(FormWidget* window, Form& form, std::span<const MenuItem> it
     QMenu* dropDown = nullptr;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const MenuItem& item = items[i];
-        const bool hasItems = item.level == 0 && i + 1 < items.size() && items[i + 1].level > 0;
         QAction* action = nullptr;
         if (item.level > 0) {
             action = dropDown->addAction(QString::fromUtf8(item.caption));
-        } else if (hasItems) {
+        } else if (opensDropDown(items, i)) {
             dropDown = bar->addMenu(QString::fromUtf8(item.caption));
             dropDown->setObjectName(item.name);
             action = dropDown->menuAction();
@@ -186,23 +184,23 @@ private:
     template <typename ToPixels>
     void buildControls(Form& form, ClientArea* client, ToPixels px)
     {
-        std::vector<std::pair<int, QWidget*>> focusable;
-        for (const Control& control : form.layout().controls) {
+        const auto controls = form.layout().controls;
+        std::vector<QWidget*> widgets(controls.size(), nullptr);
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            const Control& control = controls[i];
             if (control.kind == Kind::Line) {
                 client->lines.push_back(
                     {QLine(px(control.left), px(control.top), px(control.width), px(control.height)),
                         toQColor(control.style.color.value_or(Rgb{0, 0, 0})), control.style.lineWidth});
                 continue;
             }
-            QWidget* widget = buildControl(form, control, client);
-            widget->setObjectName(control.name);
-            widget->setGeometry(px(control.left), px(control.top), px(control.width), px(control.height));
-            if (widget->focusPolicy() != Qt::NoFocus)
-                focusable.emplace_back(control.tabIndex, widget);
+            widgets[i] = buildControl(form, control, client);
+            widgets[i]->setObjectName(control.name);
+            widgets[i]->setGeometry(px(control.left), px(control.top), px(control.width), px(control.height));
         }
-        std::ranges::sort(focusable, {}, &std::pair<int, QWidget*>::first);
-        for (auto& [index, widget] : focusable)
-            tabOrder_.push_back(widget);
+        for (std::size_t i : tabOrder(controls))
+            if (widgets[i]->focusPolicy() != Qt::NoFocus)
+                tabOrder_.push_back(widgets[i]);
         for (std::size_t i = 1; i < tabOrder_.size(); ++i)
             QWidget::setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
     }

@@ -6,7 +6,6 @@
 #include "Win32.h"
 #include "program.h"
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -135,17 +134,15 @@ private:
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (items[i].level > 0)
                 continue;
-            HMENU dropDown = nullptr;
-            for (std::size_t j = i + 1; j < items.size() && items[j].level > 0; ++j) {
-                if (!dropDown)
-                    dropDown = CreatePopupMenu();
-                AppendMenuW(dropDown, MF_STRING, kFirstMenuId + j, widen(items[j].caption).c_str());
-            }
             const std::wstring caption = widen(items[i].caption);
-            if (dropDown)
-                AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(dropDown), caption.c_str());
-            else
+            if (!opensDropDown(items, i)) {
                 AppendMenuW(bar, MF_STRING, kFirstMenuId + i, caption.c_str());
+                continue;
+            }
+            HMENU dropDown = CreatePopupMenu();
+            for (std::size_t j = i + 1; j < items.size() && items[j].level > 0; ++j)
+                AppendMenuW(dropDown, MF_STRING, kFirstMenuId + j, widen(items[j].caption).c_str());
+            AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(dropDown), caption.c_str());
         }
         return bar;
     }
@@ -154,14 +151,8 @@ private:
     {
         // The focus moves through child windows in the order they were made,
         // so they are made in tab order.
-        std::vector<std::size_t> order;
-        for (std::size_t i = 0; i < controls.size(); ++i)
-            if (controls[i].kind != Kind::Line && controls[i].kind != Kind::Picture)
-                order.push_back(i);
-        std::ranges::stable_sort(order, {}, [&](std::size_t i) { return controls[i].tabIndex; });
-
         HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        for (std::size_t i : order) {
+        for (std::size_t i : tabOrder(controls)) {
             const Control& control = controls[i];
             const bool button = control.kind == Kind::Button;
             DWORD style = WS_CHILD | WS_VISIBLE;
