@@ -126,7 +126,7 @@ QMenuBar* buildMenu(FormWidget* window, Form& form, std::span<const MenuItem> it
 
 class QtWindow final : public Window {
 public:
-    QtWindow(Form& form)
+    explicit QtWindow(Form& form)
     {
         const Layout& layout = form.layout();
         const int dpi = screenDpi();
@@ -139,16 +139,16 @@ public:
         widget_->setWindowTitle(QString::fromUtf8(layout.frame.caption));
         widget_->setWindowIcon(layout.frame.border == Border::FixedSingle ? programIcon() : QIcon());
 
-        int menuHeight = 0;
-        if (!layout.menu.empty())
-            menuHeight = buildMenu(widget_, form, layout.menu)->sizeHint().height();
-
         const QSize clientSize(px(layout.frame.clientWidth), px(layout.frame.clientHeight));
+        int menuHeight = 0;
+        if (!layout.menu.empty()) {
+            QMenuBar* bar = buildMenu(widget_, form, layout.menu);
+            menuHeight = bar->sizeHint().height();
+            bar->setGeometry(0, 0, clientSize.width(), menuHeight);
+        }
         auto* client = new ClientArea(widget_);
         client->setObjectName("client");
         client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
-        if (menuHeight)
-            widget_->findChild<QMenuBar*>()->setGeometry(0, 0, clientSize.width(), menuHeight);
         // A fixed size keeps the window from being resized or maximized.
         widget_->setFixedSize(clientSize.width(), clientSize.height() + menuHeight);
         if (layout.frame.position) {
