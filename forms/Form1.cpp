@@ -30,10 +30,10 @@ constexpr MenuItem kMenu[] = {
 
 constexpr runtime::Layout kLayout{
     .frame = {.name = "Form1",
-        .caption = "Ventrolik",
-        .border = runtime::Border::FixedSingle,
-        .clientWidth = 2910,
-        .clientHeight = 780},
+              .caption = "Ventrolik",
+              .border = runtime::Border::FixedSingle,
+              .clientWidth = 2910,
+              .clientHeight = 780},
     .controls = kControls,
     .menu = kMenu,
 };

@@ -32,8 +32,8 @@ constexpr auto kTitle = [] {
     return text;
 }();
 
-constexpr char kDisclaimer[]
-    = "Upozorenje: Autor programa ne odgovara za eventualnu stetu nastalu koriscenjem ovog programa";
+constexpr char kDisclaimer[] =
+    "Upozorenje: Autor programa ne odgovara za eventualnu stetu nastalu koriscenjem ovog programa";
 
 // clang-format off
 constexpr Control kControls[] = {
@@ -53,11 +53,11 @@ constexpr Control kControls[] = {
 
 constexpr runtime::Layout kLayout{
     .frame = {.name = "frmAbout",
-        .caption = "O Autoru",
-        .border = runtime::Border::FixedDialog,
-        .clientWidth = 5730,
-        .clientHeight = 2235,
-        .position = runtime::Point{2340, 1935}},
+              .caption = "O Autoru",
+              .border = runtime::Border::FixedDialog,
+              .clientWidth = 5730,
+              .clientHeight = 2235,
+              .position = runtime::Point{2340, 1935}},
     .controls = kControls,
 };
 

@@ -109,8 +109,8 @@ bool ParallelPorts::claim(const Device& device, int& fd)
     // refused at once. The port can still be taken in the moment between
     // the look and the claim; the claim then waits for that one job.
     if (!device.holder.empty()) {
-        system_.report("cannot use '" + device.path.string() + "': '" + device.holder
-            + "' holds the port (another driver holds the port)");
+        system_.report("cannot use '" + device.path.string() + "': '" + device.holder +
+                       "' holds the port (another driver holds the port)");
         return false;
     }
     fd = system_.open(device.path);
@@ -143,8 +143,8 @@ bool ParallelPorts::canReach(std::uint16_t port)
     }
     if (system_.directIoAllowed(port, 1))
         return true;
-    system_.report("no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port)
-        + " (is there a parallel port, and is the 'ppdev' module loaded?)");
+    system_.report("no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port) +
+                   " (is there a parallel port, and is the 'ppdev' module loaded?)");
     return false;
 }
 
@@ -155,8 +155,8 @@ void ParallelPorts::out(std::uint16_t port, std::uint8_t value)
         if (system_.directIoAllowed(port, 1))
             system_.outb(port, value);
         else
-            system_.report(
-                "cannot write " + std::to_string(value) + " to port " + hex(port) + ": no parallel port there");
+            system_.report("cannot write " + std::to_string(value) + " to port " + hex(port) +
+                           ": no parallel port there");
         return;
     }
 

@@ -23,9 +23,9 @@ public:
     using Pointer = R(RT_STDCALL*)(Args...);
 
     constexpr DllFunction(const char* library, const char* name, Binder bind = DllFunctionCall)
-        : library_(library)
-        , name_(name)
-        , bind_(bind)
+        : library_(library),
+          name_(name),
+          bind_(bind)
     {
     }
 

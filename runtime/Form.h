@@ -60,10 +60,10 @@ enum class Kind { Button, Label, Picture, Line };
 
 struct Style {
     std::optional<Rgb> color = std::nullopt; // a label's text, a line's pen
-    int lineWidth = 1; // pixels
-    bool isDefault = false; // Enter clicks it
-    bool isCancel = false; // Esc clicks it
-    int index = -1; // element of a control array
+    int lineWidth = 1;                       // pixels
+    bool isDefault = false;                  // Enter clicks it
+    bool isCancel = false;                   // Esc clicks it
+    int index = -1;                          // element of a control array
 };
 
 // One control, in the window's stored order (back to front). A line's four

@@ -13,7 +13,7 @@ namespace runtime {
 
 // What the program hands the runtime at start.
 struct Project {
-    const char* title; // the title of any message box that sets none
+    const char* title;      // the title of any message box that sets none
     Form& (*startupForm)(); // the window that starts the program
 };
 

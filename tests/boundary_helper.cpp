@@ -12,11 +12,11 @@
 namespace {
 
 constexpr runtime::Layout kLayout{.frame = {.name = "Failing",
-                                      .caption = "Failing",
-                                      .border = runtime::Border::FixedSingle,
-                                      .clientWidth = 1440,
-                                      .clientHeight = 1440},
-    .controls = {}};
+                                            .caption = "Failing",
+                                            .border = runtime::Border::FixedSingle,
+                                            .clientWidth = 1440,
+                                            .clientHeight = 1440},
+                                  .controls = {}};
 
 class Failing : public runtime::Form {
 public:

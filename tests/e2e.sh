@@ -28,8 +28,19 @@ fail() {
 # A free display of our own: Xvfb writes its number once it is ready.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
+
+# Runs a check every tenth of a second until it holds or $1 seconds pass.
+eventually() {
+    local tries=$(($1 * 10))
+    shift
+    until "$@"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+eventually 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(cat "$work/display")
 unset QT_QPA_PLATFORM
 
@@ -44,15 +55,15 @@ if [ "$runner" = wine ]; then
 fi
 start() { ${runner:+"$runner"} "$@"; }
 
-# Waits for a visible window whose title is exactly $1 and prints its id.
-window() {
-    for _ in $(seq 300); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
+# Prints the id of a visible window whose title is exactly $1, if any.
+visible() {
+    local ids
+    ids=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null) || true
+    [ -n "$ids" ] && head -n 1 <<<"$ids"
 }
+hidden() { ! visible "$1" >/dev/null; }
+# Waits for the window titled $1 and prints its id.
+window() { eventually 30 visible "$1"; }
 
 # Presses a key in the window $1. The toolkit needs a moment after the
 # focus arrives before it takes keys for the new window.
@@ -82,8 +93,7 @@ click_client() {
 # ("zero" or "non-zero").
 ended() {
     local status=0
-    for _ in $(seq 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$app_pid" 2>/dev/null && fail "the program did not end"
+    eventually 20 stopped || fail "the program did not end"
     wait "$app_pid" || status=$?
     app_pid=
     case $1 in
@@ -92,17 +102,11 @@ ended() {
     esac
 }
 
-calls() { cat "$work/calls" 2>/dev/null | paste -sd, || true; }
+stopped() { ! kill -0 "$app_pid" 2>/dev/null; }
 
-expect_calls() {
-    local seen
-    for _ in $(seq 50); do
-        seen=$(calls)
-        [ "$seen" = "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "IO.DLL saw '$seen', expected '$1'"
-}
+calls() { cat "$work/calls" 2>/dev/null | paste -sd, || true; }
+calls_are() { [ "$(calls)" = "$1" ]; }
+expect_calls() { eventually 5 calls_are "$1" || fail "IO.DLL saw '$(calls)', expected '$1'"; }
 
 # --- The driver is missing: the warning first, then a working window. ---
 mkdir "$work/app"
@@ -113,7 +117,7 @@ start "$work/app/$program" 2>"$work/stderr" &
 app_pid=$!
 
 box=$(window Project1) || fail "no warning box"
-xdotool search --onlyvisible --name '^Ventrolik$' >/dev/null && fail "the main window came before the warning"
+hidden Ventrolik || fail "the main window came before the warning"
 activate "$box"
 press "$box" Return
 main=$(window Ventrolik) || fail "no main window after the warning"
@@ -139,9 +143,8 @@ xdotool mousemove --window "$main" 60 8 click 1
 about=$(window "O Autoru") || fail "no About window"
 activate "$about"
 press "$about" Escape
-for _ in $(seq 50); do xdotool search --onlyvisible --name '^O Autoru$' >/dev/null || break; sleep 0.1; done
-xdotool search --onlyvisible --name '^O Autoru$' >/dev/null && fail "Esc left the About window open"
-kill -0 "$app_pid" 2>/dev/null || fail "closing the About window ended the program"
+eventually 5 hidden "O Autoru" || fail "Esc left the About window open"
+stopped && fail "closing the About window ended the program"
 
 # Closing the main window while the About window is open ends the program.
 xdotool mousemove --window "$main" 60 8 click 1
@@ -155,7 +158,7 @@ rm -f "$work/calls"
 IO_DRIVER_ANSWER=1 start "$work/app/$program" 2>"$work/stderr" &
 app_pid=$!
 main=$(window Ventrolik) || fail "no main window"
-xdotool search --onlyvisible --name '^Project1$' >/dev/null && fail "a warning with the driver installed"
+hidden Project1 || fail "a warning with the driver installed"
 "$xclose" "$main"
 ended zero
 echo "ok: no warning with the driver installed"
@@ -174,5 +177,5 @@ press "$box" Return
 ended non-zero
 grep -q "cannot load 'IO.DLL'" "$work/stderr" || fail "the error does not name IO.DLL"
 [ -e "$work/calls" ] && fail "the IO.DLL in the current directory was loaded"
-xdotool search --onlyvisible --name '^Ventrolik$' >/dev/null && fail "the main window was shown"
+hidden Ventrolik || fail "the main window was shown"
 echo "ok: missing IO.DLL reported, the planted one ignored"

@@ -181,10 +181,9 @@ private slots:
         auto* bar = w->findChild<QMenuBar*>();
         QStringList entries;
         for (QAction* entry : bar->actions())
-            entries << entry->text()
-                    + (entry->menu() ? "[" + entry->menu()->actions().constFirst()->text() + ","
-                                + entry->menu()->actions().constLast()->text() + "]"
-                                     : "");
+            entries << entry->text() + (entry->menu() ? "[" + entry->menu()->actions().constFirst()->text() + "," +
+                                                            entry->menu()->actions().constLast()->text() + "]"
+                                                      : "");
         QCOMPARE(entries, (QStringList{"Akcija[Ukljuci,Iskljuci]", "O Autoru"}));
         for (QAction* action : bar->findChildren<QAction*>())
             QVERIFY(action->shortcut().isEmpty());

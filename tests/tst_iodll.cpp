@@ -19,7 +19,7 @@ namespace {
 // A machine with parallel ports as the tests describe them.
 struct Machine {
     QTemporaryDir proc;
-    QStringList calls; // what the library did, in order
+    QStringList calls;   // what the library did, in order
     QStringList reports; // what it told the user
     int openError = 0;
     int claimError = 0;
@@ -64,8 +64,9 @@ struct Machine {
         };
         system.close = [this](int) { calls << "close"; };
         system.directIoAllowed = [this](std::uint16_t, int) { return directIo; };
-        system.outb
-            = [this](std::uint16_t port, std::uint8_t value) { calls << QString("outb %1 %2").arg(port).arg(value); };
+        system.outb = [this](std::uint16_t port, std::uint8_t value) {
+            calls << QString("outb %1 %2").arg(port).arg(value);
+        };
         system.report = [this](const std::string& line) { reports << QString::fromStdString(line); };
         return ParallelPorts(system);
     }
@@ -239,8 +240,8 @@ private slots:
         Machine machine;
         machine.ports().out(888, 1);
         QCOMPARE(machine.reports.size(), 1);
-        QVERIFY2(
-            machine.reports.front().startsWith("cannot write 1 to port 0x378"), qPrintable(machine.reports.front()));
+        QVERIFY2(machine.reports.front().startsWith("cannot write 1 to port 0x378"),
+                 qPrintable(machine.reports.front()));
     }
 };
 

@@ -37,8 +37,9 @@ private slots:
         QTest::newRow("fits") << "Verzija: 1.00" << 20 << QStringList{"Verzija: 1.00"};
         QTest::newRow("breaks at the last blank that fits")
             << "Autor programa ne odgovara" << 16 << QStringList{"Autor programa", "ne odgovara"};
-        QTest::newRow("a run of blanks goes with the break") << "Kestrova Ventrolik" + QString(134, ' ')
-                + "Autor: Tamrelo" << 30 << QStringList{"Kestrova Ventrolik", "Autor: Tamrelo"};
+        QTest::newRow("a run of blanks goes with the break")
+            << "Kestrova Ventrolik" + QString(134, ' ') + "Autor: Tamrelo" << 30
+            << QStringList{"Kestrova Ventrolik", "Autor: Tamrelo"};
         QTest::newRow("blanks inside a line stay") << "a   b" << 10 << QStringList{"a   b"};
         QTest::newRow("a word wider than the line")
             << "x tamrelo@example.org y" << 8 << QStringList{"x", "tamrelo@example.org", "y"};
@@ -54,7 +55,7 @@ private slots:
         const std::string utf8 = text.toStdString();
         QStringList wrapped;
         for (std::string_view line :
-            runtime::wrapText(utf8, width, [](std::string_view piece) { return int(piece.size()); }))
+             runtime::wrapText(utf8, width, [](std::string_view piece) { return int(piece.size()); }))
             wrapped << QString::fromUtf8(line.data(), line.size());
         QCOMPARE(wrapped, lines);
     }
@@ -71,7 +72,7 @@ private slots:
         QVERIFY(helper.exitCode() != 0);
         QCOMPARE(out.count("box: "), 1);
         QVERIFY2(out.contains("box: Project1 | Run-time error:  cannot load 'IO.DLL': IO.DLL: no such library"),
-            qPrintable(out));
+                 qPrintable(out));
         QVERIFY(!out.contains("survived"));
         QVERIFY2(err.contains("run-time error: cannot load 'IO.DLL'"), qPrintable(err));
     }

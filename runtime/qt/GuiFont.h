@@ -5,10 +5,10 @@
 
 namespace runtime::backend {
 
-// The forms' layouts are measured for an 8-point sans serif with the metrics
-// of Arial. A desktop's usual 10-point font is too wide for them: labels
-// would lose their last lines. So every window of the program uses that
-// font, where the system has one of it, whatever the desktop's font is.
+// The forms' twips layouts were drawn for a small, narrow 8-point GUI font.
+// A desktop's usual 10-point font is too wide for them: labels would lose
+// their last lines. So every window of the program uses an 8-point narrow
+// sans serif where the system has one, whatever the desktop's font is.
 inline void useGuiFont()
 {
     static const bool done = [] {

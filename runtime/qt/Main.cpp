@@ -26,8 +26,8 @@ MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_
 {
     useGuiFont();
     QMessageBox box(style == vbCritical ? QMessageBox::Critical : QMessageBox::NoIcon,
-        QString::fromUtf8(title.data(), qsizetype(title.size())),
-        QString::fromUtf8(prompt.data(), qsizetype(prompt.size())), QMessageBox::Ok);
+                    QString::fromUtf8(title.data(), qsizetype(title.size())),
+                    QString::fromUtf8(prompt.data(), qsizetype(prompt.size())), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
     return vbOK;

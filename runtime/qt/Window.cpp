@@ -118,8 +118,8 @@ QMenuBar* buildMenu(FormWidget* window, Form& form, std::span<const MenuItem> it
         }
         action->setObjectName(item.name);
         if (item.click)
-            QObject::connect(
-                action, &QAction::triggered, window, [&form, handler = item.click] { dispatch(form, handler); });
+            QObject::connect(action, &QAction::triggered, window,
+                             [&form, handler = item.click] { dispatch(form, handler); });
     }
     return bar;
 }
@@ -191,7 +191,7 @@ private:
             if (control.kind == Kind::Line) {
                 client->lines.push_back(
                     {QLine(px(control.left), px(control.top), px(control.width), px(control.height)),
-                        toQColor(control.style.color.value_or(Rgb{0, 0, 0})), control.style.lineWidth});
+                     toQColor(control.style.color.value_or(Rgb{0, 0, 0})), control.style.lineWidth});
                 continue;
             }
             widgets[i] = buildControl(form, control, client);
@@ -219,7 +219,7 @@ private:
                 widget_->cancelButton = button;
             if (control.click)
                 QObject::connect(button, &QPushButton::clicked, button,
-                    [&form, handler = control.click] { dispatch(form, handler); });
+                                 [&form, handler = control.click] { dispatch(form, handler); });
             return button;
         }
         case Kind::Label: {

@@ -39,8 +39,8 @@ bool isAbsolute(const std::wstring& path)
 std::vector<std::wstring> searchFolders()
 {
     const std::wstring windows = systemFolder(GetWindowsDirectoryW);
-    std::vector<std::wstring> folders
-        = {moduleFolder(), systemFolder(GetSystemDirectoryW), windows + L"\\System", windows};
+    std::vector<std::wstring> folders = {moduleFolder(), systemFolder(GetSystemDirectoryW), windows + L"\\System",
+                                         windows};
     std::wstring path(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
     path.resize(GetEnvironmentVariableW(L"PATH", path.data(), DWORD(path.size())));
     for (std::size_t start = 0; start <= path.size();) {

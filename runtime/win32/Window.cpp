@@ -28,7 +28,7 @@ HINSTANCE instance()
 HICON programIcon()
 {
     return static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(VENTROLIK_ICON_ID), IMAGE_ICON, kProgramIconSize,
-        kProgramIconSize, LR_DEFAULTCOLOR | LR_SHARED));
+                                         kProgramIconSize, LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 int screenDpi()
@@ -58,8 +58,8 @@ public:
         const Layout& layout = form.layout();
         const bool dialogFrame = layout.frame.border == Border::FixedDialog;
         // No thick frame and no maximize box: the size is fixed.
-        const DWORD style
-            = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | (dialogFrame ? 0 : WS_MINIMIZEBOX);
+        const DWORD style =
+            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | (dialogFrame ? 0 : WS_MINIMIZEBOX);
         const DWORD exStyle = dialogFrame ? WS_EX_DLGMODALFRAME : 0; // a dialog frame shows no icon
 
         HMENU menu = buildMenu(layout.menu);
@@ -72,7 +72,7 @@ public:
             y = px(layout.frame.position->y) + frame.top;
         }
         hwnd_ = CreateWindowExW(exStyle, kFormClass, widen(layout.frame.caption).c_str(), style, x, y,
-            frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance(), this);
+                                frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance(), this);
         if (!dialogFrame) {
             SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon()));
             SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(programIcon()));
@@ -160,9 +160,10 @@ private:
                 style |= WS_TABSTOP | (control.style.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
             else
                 style |= SS_OWNERDRAW; // see drawLabel
-            HWND child = CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(control.caption).c_str(), style,
-                px(control.left), px(control.top), px(control.width), px(control.height), hwnd_,
-                reinterpret_cast<HMENU>(UINT_PTR(kFirstControlId + i)), instance(), nullptr);
+            HWND child =
+                CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(control.caption).c_str(), style,
+                                px(control.left), px(control.top), px(control.width), px(control.height), hwnd_,
+                                reinterpret_cast<HMENU>(UINT_PTR(kFirstControlId + i)), instance(), nullptr);
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
             if (button) {
                 tabOrder_.push_back(child);
@@ -184,8 +185,8 @@ private:
         HDC dc = BeginPaint(hwnd_, &ps);
         for (const Control& control : form_.layout().controls) {
             if (control.kind == Kind::Line) {
-                HPEN pen
-                    = CreatePen(PS_SOLID, control.style.lineWidth, toColorRef(control.style.color.value_or(Rgb{})));
+                HPEN pen =
+                    CreatePen(PS_SOLID, control.style.lineWidth, toColorRef(control.style.color.value_or(Rgb{})));
                 HGDIOBJ previous = SelectObject(dc, pen);
                 MoveToEx(dc, px(control.left), px(control.top), nullptr);
                 LineTo(dc, px(control.width), px(control.height));
@@ -193,7 +194,7 @@ private:
                 DeleteObject(pen);
             } else if (control.kind == Kind::Picture) {
                 DrawIconEx(dc, px(control.left), px(control.top), programIcon(), kProgramIconSize, kProgramIconSize, 0,
-                    nullptr, DI_NORMAL);
+                           nullptr, DI_NORMAL);
             }
         }
         EndPaint(hwnd_, &ps);
