@@ -60,9 +60,18 @@ std::optional<std::uint16_t> parseBaseAddress(std::string_view text)
     return base;
 }
 
+namespace {
+
+std::string deviceError(const char* action, int error, const fs::path& device)
+{
+    return std::string("cannot ") + action + " '" + device.string() + "': " + std::strerror(error);
+}
+
+} // namespace
+
 std::string describeOpenError(int error, const fs::path& device)
 {
-    std::string line = "cannot open '" + device.string() + "': " + std::strerror(error);
+    std::string line = deviceError("open", error, device);
     switch (error) {
     case EACCES:
     case EPERM:
@@ -76,6 +85,16 @@ std::string describeOpenError(int error, const fs::path& device)
     default:
         return line;
     }
+}
+
+std::string describeClaimError(int error, const fs::path& device)
+{
+    std::string line = deviceError("claim", error, device);
+    // ppdev can't register a second device on a port that another program
+    // registered for exclusive use, and says so with ENXIO.
+    if (error == ENXIO)
+        return line + " (another program has exclusive use of the port; close it first)";
+    return line;
 }
 
 ParallelPorts::ParallelPorts(System system) : system_(std::move(system)) {}
@@ -102,6 +121,12 @@ std::optional<Device> ParallelPorts::find(std::uint16_t port) const
     return std::nullopt;
 }
 
+ParallelPorts::~ParallelPorts()
+{
+    for (const auto& [path, fd] : clients_)
+        system_.close(fd);
+}
+
 bool ParallelPorts::claim(const Device& device, int& fd)
 {
     // Claiming a port that another driver holds would block until that
@@ -113,14 +138,21 @@ bool ParallelPorts::claim(const Device& device, int& fd)
                        "' holds the port (another driver holds the port)");
         return false;
     }
-    fd = system_.open(device.path);
-    if (fd < 0) {
-        system_.report(describeOpenError(errno, device.path));
-        return false;
+    // One client per device for the whole run: at each claim the kernel
+    // restores the claiming client's own register state, so a fresh client
+    // would reset the control lines that an earlier write had set.
+    auto client = clients_.find(device.path);
+    if (client == clients_.end()) {
+        const int opened = system_.open(device.path);
+        if (opened < 0) {
+            system_.report(describeOpenError(errno, device.path));
+            return false;
+        }
+        client = clients_.emplace(device.path, opened).first;
     }
+    fd = client->second;
     if (system_.ioctl(fd, PPCLAIM, nullptr) != 0) {
-        system_.report(describeOpenError(errno, device.path));
-        system_.close(fd);
+        system_.report(describeClaimError(errno, device.path));
         return false;
     }
     return true;
@@ -128,8 +160,21 @@ bool ParallelPorts::claim(const Device& device, int& fd)
 
 void ParallelPorts::release(int fd)
 {
+    // Never left claimed between writes: other programs and the printer
+    // driver may use the port in between.
     system_.ioctl(fd, PPRELEASE, nullptr);
-    system_.close(fd);
+}
+
+bool ParallelPorts::directIo(std::uint16_t port)
+{
+    if (!system_.directIoAllowed(port, 1))
+        return false;
+    if (!directIoAnnounced_) {
+        directIoAnnounced_ = true;
+        system_.report("writing to port " + hex(port) + " directly: no /dev/parport* has it" +
+                       " (load 'ppdev' to go through the kernel's driver)");
+    }
+    return true;
 }
 
 bool ParallelPorts::canReach(std::uint16_t port)
@@ -141,43 +186,56 @@ bool ParallelPorts::canReach(std::uint16_t port)
         release(fd);
         return true;
     }
-    if (system_.directIoAllowed(port, 1))
+    if (directIo(port))
         return true;
     system_.report("no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port) +
                    " (is there a parallel port, and is the 'ppdev' module loaded?)");
     return false;
 }
 
-void ParallelPorts::out(std::uint16_t port, std::uint8_t value)
+bool ParallelPorts::writeByte(std::uint16_t port, std::uint8_t value)
 {
     auto device = find(port);
     if (!device) {
-        if (system_.directIoAllowed(port, 1))
-            system_.outb(port, value);
-        else
-            system_.report("cannot write " + std::to_string(value) + " to port " + hex(port) +
-                           ": no parallel port there");
-        return;
+        if (!directIo(port))
+            return false;
+        system_.outb(port, value);
+        return true;
     }
 
     const int offset = port - device->base;
     // The status register is read-only: a byte for it goes nowhere.
     if (offset == kStatus)
-        return;
+        return true;
 
     int fd = -1;
     if (!claim(*device, fd))
-        return;
+        return true;
     unsigned char byte = value;
     if (system_.ioctl(fd, offset == kData ? PPWDATA : PPWCONTROL, &byte) != 0)
         system_.report("cannot write to '" + device->path.string() + "': " + std::strerror(errno));
     release(fd);
+    return true;
+}
+
+void ParallelPorts::reportNoPort(std::uint16_t port, std::uint16_t value)
+{
+    system_.report("cannot write " + hex(value) + " to port " + hex(port) + ": no parallel port there");
+}
+
+void ParallelPorts::out(std::uint16_t port, std::uint8_t value)
+{
+    if (!writeByte(port, value))
+        reportNoPort(port, value);
 }
 
 void ParallelPorts::wordOut(std::uint16_t port, std::uint16_t value)
 {
-    out(port, static_cast<std::uint8_t>(value & 0xFF));
-    out(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+    // One write, so at most one line about it, whichever byte missed.
+    const bool low = writeByte(port, static_cast<std::uint8_t>(value & 0xFF));
+    const bool high = writeByte(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+    if (!low || !high)
+        reportNoPort(low ? static_cast<std::uint16_t>(port + 1) : port, value);
 }
 
 } // namespace iodll

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,8 +38,10 @@ System linuxSystem();
 // text doesn't start with one.
 std::optional<std::uint16_t> parseBaseAddress(std::string_view text);
 
-// What to tell the user when `device` can't be used, with a hint at the fix.
+// What to tell the user when `device` can't be opened or claimed, with a
+// hint at the fix.
 std::string describeOpenError(int error, const std::filesystem::path& device);
+std::string describeClaimError(int error, const std::filesystem::path& device);
 
 struct Device {
     std::filesystem::path path;
@@ -49,6 +52,9 @@ struct Device {
 class ParallelPorts {
 public:
     explicit ParallelPorts(System system);
+    ~ParallelPorts();
+    ParallelPorts(const ParallelPorts&) = delete;
+    ParallelPorts& operator=(const ParallelPorts&) = delete;
 
     // True when writes to `port` can reach a parallel port now. Reports why
     // not otherwise.
@@ -65,8 +71,15 @@ public:
 private:
     bool claim(const Device& device, int& fd);
     void release(int fd);
+    // Whether the process may write `port` itself; says so once.
+    bool directIo(std::uint16_t port);
+    // False when no port is there at all; other failures are reported here.
+    bool writeByte(std::uint16_t port, std::uint8_t value);
+    void reportNoPort(std::uint16_t port, std::uint16_t value);
 
     System system_;
+    std::map<std::filesystem::path, int> clients_; // open ppdev clients, by device
+    bool directIoAnnounced_ = false;
 };
 
 } // namespace iodll

@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""IO.DLL on a real Linux kernel: Debian's own kernel and its parport_pc,
+ppdev and lp drivers, booted under QEMU on emulated PC parallel ports. Each
+scenario is one boot; init (beside this script) runs its steps and prints what
+it saw, and the rows below say what must be seen.
+
+    run.py IO.DLL IOPROBE WORK-DIR [SCENARIO...]
+"""
+
+import concurrent.futures
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+SKIP = 77
+HERE = Path(__file__).resolve().parent
+MODULES = ["parport", "parport_pc", "ppdev", "lp"]
+
+
+def ports(*bases):
+    """QEMU arguments for ISA parallel ports at these addresses, in order."""
+    args = ["-parallel", "none"]
+    for index, base in enumerate(bases):
+        args += ["-chardev", f"null,id=lpt{index}",
+                 "-device", f"isa-parallel,chardev=lpt{index},iobase={base:#x},irq={7 - 2 * index},index={index}"]
+    return args
+
+
+# name, QEMU's ports, lines that must be seen in this order, number of IO.DLL lines
+# (QEMU's default PC has one port, at 0x378)
+SCENARIOS = [
+    ("one-port", [], [r"check 1 ", r"devices/active: none", r"parport0 data 0x01",
+                      r"devices/active: none", r"parport0 data 0x00"], 0),
+    ("two-ports", ports(0x278, 0x378), [r"check 1 ", r"parport0 data 0x5a", r"parport1 data 0x01"], 0),
+    ("user-outside-lp", [], [r"crw-rw---- .* 0 +7 ", r"IO\.DLL: cannot open '/dev/parport0': Permission denied .*'lp' group",
+                             r"check 0 "], 1),
+    ("user-in-lp", [], [r"check 1 ", r"parport0 data 0x01"], 0),
+    ("held-by-ppdev", [], [r"IO\.DLL: .*'/dev/parport0'.*'ppdev0' holds the port", r"check 0 in \d{1,3} ms"], 1),
+    ("held-by-lp", [], [r"^lp$", r"IO\.DLL: .*'/dev/parport0'.*'lp' holds the port",
+                        r"check 0 in \d{1,3} ms"], 1),
+    ("exclusive", [], [r"IO\.DLL: cannot claim '/dev/parport0': .*another program has exclusive use",
+                       r"check 0 in \d{1,3} ms"], 1),
+    ("no-ppdev", [], [r"IO\.DLL: cannot open '/dev/parport0'.*modprobe ppdev", r"check 0 "], 1),
+    ("no-port-user", ports(), [r"IO\.DLL: no parallel port at 0x378", r"check 0 ",
+                               r"IO\.DLL: cannot write 0x1 to port 0x378", r"IO\.DLL: cannot write 0x0 to port 0x378"], 3),
+    ("no-port-root", ports(), [r"IO\.DLL: .*writing to port 0x378 directly", r"check 1 "], 1),
+    ("control-kept", [], [r"inb 0x37a 0x.5"], 0),
+]
+
+
+def skip(reason):
+    print(f"SKIP: {reason}")
+    sys.exit(SKIP)
+
+
+def run(*command, **options):
+    return subprocess.run(command, check=True, capture_output=True, text=True, **options).stdout
+
+
+def kernel(work):
+    """The kernel that linux-image-amd64 depends on now, and its parport
+    modules, unpacked once into the work folder."""
+    depends = run("apt-cache", "depends", "linux-image-amd64")
+    package = re.search(r"Depends: (linux-image-\S+)", depends).group(1)
+    folder = work / package
+    if not (folder / "vmlinuz").exists():
+        print(f"fetching {package}")
+        download = work / "download"
+        shutil.rmtree(download, ignore_errors=True)
+        download.mkdir(parents=True)
+        run("apt-get", "download", package, cwd=download)
+        run("dpkg-deb", "-x", next(download.glob("*.deb")), download / "root")
+        (folder / "modules").mkdir(parents=True, exist_ok=True)
+        for module in MODULES:
+            shutil.copy(next((download / "root/lib/modules").rglob(f"{module}.ko")), folder / "modules")
+        shutil.copy(next((download / "root/boot").glob("vmlinuz-*")), folder / "vmlinuz")
+        shutil.rmtree(download)
+    return folder
+
+
+def initramfs(work, kernel_folder, iodll, ioprobe):
+    """busybox, the modules, IO.DLL, the probe and their libraries."""
+    root = work / "root"
+    shutil.rmtree(root, ignore_errors=True)
+    for folder in ["bin", "opt", "modules", "proc", "sys", "dev", "tmp"]:
+        (root / folder).mkdir(parents=True)
+    shutil.copy(shutil.which("busybox"), root / "bin/busybox")
+    shutil.copy(HERE / "init", root / "init")
+    (root / "init").chmod(0o755)
+    shutil.copy(iodll, root / "opt/IO.DLL")
+    shutil.copy(ioprobe, root / "opt/ioprobe")
+    for module in (kernel_folder / "modules").iterdir():
+        shutil.copy(module, root / "modules")
+    for binary in [iodll, ioprobe]:
+        for library in re.findall(r"(/\S+) \(0x", run("ldd", binary)):
+            target = root / library.lstrip("/")
+            target.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy(library, target)
+    files = run("find", ".", cwd=root)
+    archive = work / "initramfs.cpio"
+    with open(archive, "wb") as out:
+        subprocess.run(["busybox", "cpio", "-o", "-H", "newc"], input=files.encode(), cwd=root, stdout=out,
+                       stderr=subprocess.DEVNULL, check=True)
+    return archive
+
+
+def qemu(kernel_folder, archive, scenario, extra):
+    command = ["qemu-system-x86_64", "-accel", "tcg", "-nographic", "-no-reboot", "-m", "256", "-net", "none",
+               "-kernel", str(kernel_folder / "vmlinuz"), "-initrd", str(archive),
+               "-append", f"console=ttyS0 quiet panic=-1 ventrolik.scenario={scenario}", *extra]
+    result = subprocess.run(command, capture_output=True, text=True, timeout=120, stdin=subprocess.DEVNULL)
+    return result.returncode, [line.rstrip("\r") for line in result.stdout.splitlines()] + result.stderr.splitlines()
+
+
+def judge(name, expected, reports, returncode, lines):
+    """Why the boot's output is wrong, or None when it is right."""
+    # The firmware's escape sequences may stand before the first line.
+    marks = [i for i, line in enumerate(lines) if re.search(f"scenario {name} (begins|ends)$", line)]
+    if len(marks) != 2:
+        return f"the scenario did not run to its end (QEMU exit status {returncode})"
+    lines = lines[marks[0] + 1:marks[1]]
+    position = 0
+    for pattern in expected:
+        while position < len(lines) and not re.search(pattern, lines[position]):
+            position += 1
+        if position == len(lines):
+            return f"no line matches /{pattern}/ (in this order)"
+        position += 1
+    if any(line.startswith("probe error") for line in lines):
+        return "the probe failed"
+    seen = sum(line.startswith("IO.DLL:") for line in lines)
+    if seen != reports:
+        return f"IO.DLL printed {seen} lines, not {reports}"
+    if returncode != 0:
+        return f"QEMU exited with status {returncode}"
+    return None
+
+
+def main():
+    iodll, ioprobe, work = Path(sys.argv[1]), Path(sys.argv[2]), Path(sys.argv[3])
+    wanted = sys.argv[4:]
+    if not shutil.which("qemu-system-x86_64"):
+        skip("qemu-system-x86_64 is not installed")
+    try:
+        subprocess.run(["qemu-system-x86_64", "-accel", "tcg", "-machine", "none", "-nodefaults", "-display", "none",
+                        "-qmp", "stdio"], input='{"execute": "qmp_capabilities"} {"execute": "quit"}',
+                       capture_output=True, text=True, timeout=30, check=True)
+    except (subprocess.SubprocessError, OSError) as error:
+        skip(f"QEMU cannot start here: {getattr(error, 'stderr', '') or error}")
+    if not shutil.which("busybox"):
+        print("FAIL: busybox is not installed (Debian's busybox-static)")
+        return 1
+
+    work.mkdir(parents=True, exist_ok=True)
+    kernel_folder = kernel(work)
+    archive = initramfs(work, kernel_folder, iodll, ioprobe)
+
+    def boot(row):
+        name, extra, expected, reports = row
+        start = time.monotonic()
+        returncode, lines = qemu(kernel_folder, archive, name, extra)
+        return row, judge(name, expected, reports, returncode, lines), lines, time.monotonic() - start
+
+    failed = 0
+    rows = [row for row in SCENARIOS if not wanted or row[0] in wanted]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        for (name, *_), fault, lines, seconds in pool.map(boot, rows):
+            if fault:
+                failed += 1
+                print(f"not ok {name}: {fault} ({seconds:.1f} s)")
+                print("".join(f"    | {line}\n" for line in lines), end="")
+            else:
+                print(f"ok {name} ({seconds:.1f} s)")
+    print(f"{len(rows) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
