@@ -3,10 +3,14 @@
 # would drive it, against the recording IO.DLL. With "wine", the program is
 # the Windows build and runs under Wine.
 #
-#   e2e.sh PROGRAM RECORDING-IO.DLL [wine]
+#   e2e.sh PROGRAM RECORDING-IO.DLL [wine|wine32]
 set -euo pipefail
 
 ventrolik=$1 recording=$2 runner=${3:-}
+if [ "$runner" = wine32 ]; then
+    runner=wine
+    reason=$("$(dirname "$0")/../tools/runs-32bit") || { echo "SKIP: $reason"; exit 77; }
+fi
 program=$(basename "$ventrolik")
 work=$(mktemp -d)
 xvfb_pid=
@@ -179,3 +183,46 @@ grep -q "cannot load 'IO.DLL'" "$work/stderr" || fail "the error does not name I
 [ -e "$work/calls" ] && fail "the IO.DLL in the current directory was loaded"
 hidden Ventrolik || fail "the main window was shown"
 echo "ok: missing IO.DLL reported, the planted one ignored"
+
+# --- A damaged IO.DLL beside the program: one report that names the file
+# and what is wrong with it, then an ordinary non-zero exit, never a crash. ---
+# The library as built for another machine: its machine field rewritten.
+foreign() {
+    cp "$recording" "$1"
+    if [ "$runner" = wine ]; then
+        local pe machine='\x64\x86'
+        pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+        [ "$(od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ')" = 8664 ] && machine='\x4c\x01'
+        printf "$machine" | dd of="$1" bs=1 seek=$((pe + 4)) conv=notrunc status=none
+    else
+        printf '\x03\x00' | dd of="$1" bs=1 seek=18 conv=notrunc status=none # EM_386
+    fi
+}
+size=$(stat -c %s "$recording")
+# case | how to damage it | what the report says on Linux
+while IFS='|' read -r name damage reason; do
+    name=${name%% *} reason=${reason# }
+    rm -rf "$work/damaged" && mkdir "$work/damaged" && cp "$ventrolik" "$work/damaged/$program"
+    library=$work/damaged/IO.DLL
+    eval "$damage"
+    start "$work/damaged/$program" 2>"$work/stderr" &
+    app_pid=$!
+    box=$(window Project1) || fail "$name: no error box"
+    activate "$box"
+    press "$box" Return
+    status=0
+    eventually 20 stopped || fail "$name: the program did not end"
+    wait "$app_pid" || status=$?
+    app_pid=
+    [ "$status" -ne 0 ] && [ "$status" -lt 128 ] || fail "$name: exit status $status, expected 1 to 127"
+    [ "$(grep -c "cannot load 'IO.DLL'" "$work/stderr")" = 1 ] || fail "$name: not one report naming IO.DLL"
+    grep -q "%1" "$work/stderr" && fail "$name: the report has a blank for the file's name"
+    [ "$runner" = wine ] || grep -q "$library: $reason" "$work/stderr" || fail "$name: the report does not say '$reason'"
+done <<CASES
+empty      | : >"\$library"                                    | empty file
+truncated  | head -c $((size / 2)) "\$recording" >"\$library"  | file is truncated: segment ends at byte
+text       | echo "IO.DLL" >"\$library"                       | not a shared library
+foreign    | foreign "\$library"                               | built for 32-bit x86
+directory  | mkdir "\$library"                                 | is a directory
+CASES
+echo "ok: a damaged IO.DLL reported, each of empty, truncated, text, foreign, directory"

@@ -24,7 +24,8 @@ inline std::string narrow(std::wstring_view text)
 }
 
 // The system's words for an error code, without the trailing line break.
-inline std::string systemMessage(DWORD error)
+// Some messages name the thing that failed as "%1"; `insert` stands there.
+inline std::string systemMessage(DWORD error, std::wstring_view insert = L"the file")
 {
     wchar_t* buffer = nullptr;
     const DWORD length =
@@ -32,6 +33,8 @@ inline std::string systemMessage(DWORD error)
                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length ? std::wstring(buffer, length) : L"error " + std::to_wstring(error);
     LocalFree(buffer);
+    for (std::size_t at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at + insert.size()))
+        text.replace(at, 2, insert);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
     return narrow(text);
