@@ -193,14 +193,17 @@ private slots:
             << true << "lp0\n"
             << 0 << 0 << false << false << "cannot use '/dev/parport0': 'lp0' holds the port";
         QTest::newRow("no permission") << true << "none\n" << EACCES << 0 << false << false << "'lp' group";
-        QTest::newRow("claim refused") << true << "none\n" << 0 << EBUSY << false << false
+        QTest::newRow("claim refused") << true << "none\n"
+                                       << 0 << EBUSY << false << false
                                        << "cannot claim '/dev/parport0': Device or resource busy";
         QTest::newRow("exclusive use by another program")
             << true << "none\n"
-            << 0 << ENXIO << false << false << "cannot claim '/dev/parport0': No such device or address (another program has exclusive use";
+            << 0 << ENXIO << false << false
+            << "cannot claim '/dev/parport0': No such device or address (another program has exclusive use";
         QTest::newRow("no ppdev port") << false << "" << 0 << 0 << false << false
                                        << "no parallel port at 0x378: no /dev/parport* has base 888";
-        QTest::newRow("direct I/O allowed") << false << "" << 0 << 0 << true << true << "writing to port 0x378 directly";
+        QTest::newRow("direct I/O allowed")
+            << false << "" << 0 << 0 << true << true << "writing to port 0x378 directly";
     }
 
     void driverCheck()
