@@ -99,7 +99,7 @@ std::string describeClaimError(int error, const fs::path& device)
 
 ParallelPorts::ParallelPorts(System system) : system_(std::move(system)) {}
 
-std::optional<Device> ParallelPorts::find(std::uint16_t port) const
+std::vector<Device> ParallelPorts::devices() const
 {
     std::error_code error;
     std::vector<fs::path> entries;
@@ -108,17 +108,81 @@ std::optional<Device> ParallelPorts::find(std::uint16_t port) const
             entries.push_back(entry.path());
     std::ranges::sort(entries);
 
+    std::vector<Device> devices;
     for (const fs::path& entry : entries) {
         auto text = readText(entry / "base-addr");
         auto base = text ? parseBaseAddress(*text) : std::nullopt;
-        if (!base || port < *base || port > *base + kControl)
+        if (!base)
             continue;
         std::string holder = trimmed(readText(entry / "devices" / "active").value_or("none"));
         if (holder == "none")
             holder.clear();
-        return Device{system_.deviceDir / entry.filename(), *base, holder};
+        devices.push_back({system_.deviceDir / entry.filename(), *base, holder});
+    }
+    return devices;
+}
+
+std::optional<Setting> ParallelPorts::lpt1Setting() const
+{
+    if (auto value = system_.environment("VENTROLIK_LPT1"); value && !value->empty())
+        return Setting{*value, "VENTROLIK_LPT1"};
+    std::istringstream lines(readText(system_.configFile).value_or(""));
+    for (std::string line; std::getline(lines, line);) {
+        line = trimmed(line.substr(0, line.find('#')));
+        const auto equals = line.find('=');
+        if (equals != std::string::npos && trimmed(line.substr(0, equals)) == "LPT1")
+            return Setting{trimmed(line.substr(equals + 1)), system_.configFile.string()};
     }
     return std::nullopt;
+}
+
+namespace {
+
+std::string listed(const std::vector<Device>& devices)
+{
+    std::string list;
+    for (const Device& device : devices)
+        list += (list.empty() ? "" : ", ") + device.path.string() + " at " + hex(device.base);
+    return list;
+}
+
+} // namespace
+
+Lookup ParallelPorts::find(std::uint16_t port)
+{
+    const std::vector<Device> all = devices();
+    auto covering = [&](std::uint16_t base) {
+        return std::ranges::find_if(all, [&](const Device& d) { return base >= d.base && base <= d.base + kControl; });
+    };
+    const bool lpt1 = port >= kLpt1 && port <= kLpt1 + kControl;
+    if (auto device = covering(port); device != all.end() && (!lpt1 || device->base == kLpt1))
+        return {*device, port - device->base, {}};
+    if (!lpt1 || all.empty())
+        return {};
+
+    // The first parallel port's registers, wherever a card put that port:
+    // the one that the user set, or the only one there is.
+    std::optional<Device> chosen;
+    if (auto setting = lpt1Setting()) {
+        auto named = std::ranges::find_if(all, [&](const Device& d) { return d.path == setting->device; });
+        if (named == all.end())
+            return {std::nullopt, 0,
+                    "LPT1 is set to '" + setting->device + "' in " + setting->source +
+                        ", but there is no such parallel port (there is " + listed(all) + ")"};
+        chosen = *named;
+    } else if (all.size() == 1) {
+        chosen = all.front();
+    } else {
+        return {std::nullopt, 0,
+                "no parallel port at " + hex(kLpt1) + ", and more than one elsewhere: " + listed(all) +
+                    " (choose one for LPT1 with a line LPT1=/dev/parportN in " + system_.configFile.string() +
+                    ", or with VENTROLIK_LPT1=/dev/parportN)"};
+    }
+    if (!lpt1Announced_) {
+        lpt1Announced_ = true;
+        system_.report("LPT1 (" + hex(kLpt1) + ") is " + chosen->path.string() + " at " + hex(chosen->base));
+    }
+    return {chosen, port - kLpt1, {}};
 }
 
 ParallelPorts::~ParallelPorts()
@@ -179,12 +243,17 @@ bool ParallelPorts::directIo(std::uint16_t port)
 
 bool ParallelPorts::canReach(std::uint16_t port)
 {
-    if (auto device = find(port)) {
+    const Lookup found = find(port);
+    if (found.device) {
         int fd = -1;
-        if (!claim(*device, fd))
+        if (!claim(*found.device, fd))
             return false;
         release(fd);
         return true;
+    }
+    if (!found.refusal.empty()) {
+        system_.report(found.refusal);
+        return false;
     }
     if (directIo(port))
         return true;
@@ -193,49 +262,52 @@ bool ParallelPorts::canReach(std::uint16_t port)
     return false;
 }
 
-bool ParallelPorts::writeByte(std::uint16_t port, std::uint8_t value)
+std::string ParallelPorts::writeByte(std::uint16_t port, std::uint8_t value)
 {
-    auto device = find(port);
-    if (!device) {
+    const Lookup found = find(port);
+    if (!found.device) {
+        if (!found.refusal.empty())
+            return found.refusal;
         if (!directIo(port))
-            return false;
+            return "no parallel port there";
         system_.outb(port, value);
-        return true;
+        return {};
     }
 
-    const int offset = port - device->base;
     // The status register is read-only: a byte for it goes nowhere.
-    if (offset == kStatus)
-        return true;
+    if (found.offset == kStatus)
+        return {};
 
     int fd = -1;
-    if (!claim(*device, fd))
-        return true;
+    if (!claim(*found.device, fd))
+        return {};
     unsigned char byte = value;
-    if (system_.ioctl(fd, offset == kData ? PPWDATA : PPWCONTROL, &byte) != 0)
-        system_.report("cannot write to '" + device->path.string() + "': " + std::strerror(errno));
+    if (system_.ioctl(fd, found.offset == kData ? PPWDATA : PPWCONTROL, &byte) != 0)
+        system_.report("cannot write to '" + found.device->path.string() + "': " + std::strerror(errno));
     release(fd);
-    return true;
+    return {};
 }
 
-void ParallelPorts::reportNoPort(std::uint16_t port, std::uint16_t value)
+void ParallelPorts::reportFailedWrite(std::uint16_t port, std::uint16_t value, const std::string& why)
 {
-    system_.report("cannot write " + hex(value) + " to port " + hex(port) + ": no parallel port there");
+    system_.report("cannot write " + hex(value) + " to port " + hex(port) + ": " + why);
 }
 
 void ParallelPorts::out(std::uint16_t port, std::uint8_t value)
 {
-    if (!writeByte(port, value))
-        reportNoPort(port, value);
+    if (std::string why = writeByte(port, value); !why.empty())
+        reportFailedWrite(port, value, why);
 }
 
 void ParallelPorts::wordOut(std::uint16_t port, std::uint16_t value)
 {
     // One write, so at most one line about it, whichever byte missed.
-    const bool low = writeByte(port, static_cast<std::uint8_t>(value & 0xFF));
-    const bool high = writeByte(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
-    if (!low || !high)
-        reportNoPort(low ? static_cast<std::uint16_t>(port + 1) : port, value);
+    const std::string low = writeByte(port, static_cast<std::uint8_t>(value & 0xFF));
+    const auto high = static_cast<std::uint16_t>(port + 1);
+    if (!low.empty())
+        reportFailedWrite(port, value, low);
+    else if (std::string why = writeByte(high, static_cast<std::uint8_t>(value >> 8)); !why.empty())
+        reportFailedWrite(high, value, why);
 }
 
 } // namespace iodll

@@ -11,14 +11,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace iodll {
+
+// The first parallel port's data register, where the old PCs put it.
+inline constexpr std::uint16_t kLpt1 = 888;
 
 // Everything the library asks of the system, so that tests can stand in for
 // /proc, /dev and the hardware.
 struct System {
     std::filesystem::path parportDir = "/proc/sys/dev/parport";
     std::filesystem::path deviceDir = "/dev";
+    // Where the user may choose the device for LPT1 when no port is at 888.
+    std::filesystem::path configFile = "/etc/ventrolik.conf";
+    std::function<std::optional<std::string>(const char* name)> environment;
     // Returns a descriptor, or -1 with errno set.
     std::function<int(const std::filesystem::path& device)> open;
     // Returns 0, or -1 with errno set.
@@ -49,6 +56,18 @@ struct Device {
     std::string holder; // the driver that holds the port now; empty if free
 };
 
+// The device whose register a port number means, or why none can be chosen.
+struct Lookup {
+    std::optional<Device> device;
+    int offset = 0;      // of the register from the device's first
+    std::string refusal; // set when ports exist but none is this one
+};
+
+struct Setting {
+    std::string device;
+    std::string source; // where it was set
+};
+
 class ParallelPorts {
 public:
     explicit ParallelPorts(System system);
@@ -66,20 +85,26 @@ public:
     void wordOut(std::uint16_t port, std::uint16_t value);
 
     // The ppdev device whose registers (base to base + 2) include `port`.
-    std::optional<Device> find(std::uint16_t port) const;
+    // 888 to 890 are the first parallel port's: the one at 888 if there is
+    // one, else the one the user set, else the only one.
+    Lookup find(std::uint16_t port);
 
 private:
     bool claim(const Device& device, int& fd);
     void release(int fd);
     // Whether the process may write `port` itself; says so once.
     bool directIo(std::uint16_t port);
-    // False when no port is there at all; other failures are reported here.
-    bool writeByte(std::uint16_t port, std::uint8_t value);
-    void reportNoPort(std::uint16_t port, std::uint16_t value);
+    std::vector<Device> devices() const;
+    std::optional<Setting> lpt1Setting() const;
+    // Why no port took the byte, for the caller to report; empty when one
+    // did, or when this already reported why not.
+    std::string writeByte(std::uint16_t port, std::uint8_t value);
+    void reportFailedWrite(std::uint16_t port, std::uint16_t value, const std::string& why);
 
     System system_;
     std::map<std::filesystem::path, int> clients_; // open ppdev clients, by device
     bool directIoAnnounced_ = false;
+    bool lpt1Announced_ = false;
 };
 
 } // namespace iodll

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace iodll {
 
@@ -30,6 +31,10 @@ System linuxSystem()
     system.directIoAllowed = [](std::uint16_t, int) { return false; };
     system.outb = [](std::uint16_t, std::uint8_t) {};
 #endif
+    system.environment = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
     system.report = [](const std::string& line) { std::fprintf(stderr, "IO.DLL: %s\n", line.c_str()); };
     return system;
 }
@@ -41,9 +46,6 @@ ParallelPorts& ports()
     static ParallelPorts instance(linuxSystem());
     return instance;
 }
-
-// The port the driver check is about: the first parallel port's data register.
-constexpr std::uint16_t kLpt1 = 888;
 
 } // namespace
 

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 using iodll::ParallelPorts;
@@ -24,6 +25,10 @@ struct Machine {
     int openError = 0;
     int claimError = 0;
     bool directIo = false;
+    std::map<std::string, std::string> environment;
+
+    void configure(const std::string& text) { std::ofstream(configFile()) << text; }
+    fs::path configFile() const { return fs::path(proc.path().toStdString()) / "ventrolik.conf"; }
 
     void addPort(int number, const std::string& baseAddr, const std::string& active = "none\n")
     {
@@ -38,6 +43,11 @@ struct Machine {
         iodll::System system;
         system.parportDir = proc.path().toStdString();
         system.deviceDir = "/dev";
+        system.configFile = configFile();
+        system.environment = [this](const char* name) -> std::optional<std::string> {
+            auto value = environment.find(name);
+            return value == environment.end() ? std::nullopt : std::optional(value->second);
+        };
         system.open = [this](const fs::path& device) {
             calls << "open " + QString::fromStdString(device.string());
             errno = openError;
@@ -122,7 +132,71 @@ private slots:
         machine.addPort(1, "888\t1912\n");
         machine.addPort(2, "garbage\n");
         const auto found = machine.ports().find(std::uint16_t(port));
-        QCOMPARE(found ? QString::fromStdString(found->path.string()) : QString(), device);
+        QCOMPARE(found.device ? QString::fromStdString(found.device->path.string()) : QString(), device);
+    }
+
+    // Without a port at 888, LPT1 is the port the user chose, or the only one.
+    void findsLpt1Anywhere_data()
+    {
+        QTest::addColumn<QStringList>("bases"); // parport0, parport1, ...
+        QTest::addColumn<QString>("variable");  // VENTROLIK_LPT1; empty: unset
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device");          // empty: none
+        QTest::addColumn<QString>("says");            // the one line reported
+        const QStringList cards = {"53264", "57344"}; // 0xd010, 0xe000
+        QTest::newRow("the port at 888 before any setting") << QStringList{"53264", "888"} << "/dev/parport0"
+                                                            << "" << 888 << "/dev/parport1"
+                                                            << "";
+        QTest::newRow("the only port") << QStringList{"53264"} << ""
+                                       << "" << 888 << "/dev/parport0"
+                                       << "LPT1 (0x378) is /dev/parport0 at 0xd010";
+        QTest::newRow("its control register") << QStringList{"53264"} << ""
+                                              << "" << 890 << "/dev/parport0"
+                                              << "LPT1 (0x378) is /dev/parport0 at 0xd010";
+        QTest::newRow("several, none chosen")
+            << cards << ""
+            << "" << 888 << ""
+            << "no parallel port at 0x378, and more than one elsewhere: /dev/parport0 at 0xd010, /dev/parport1 at "
+               "0xe000 (choose one for LPT1 with a line LPT1=/dev/parportN in ";
+        QTest::newRow("chosen in the file") << cards << ""
+                                            << "# the fan\n LPT1 = /dev/parport1 # the card\n"
+                                            << 888 << "/dev/parport1"
+                                            << "LPT1 (0x378) is /dev/parport1 at 0xe000";
+        QTest::newRow("the variable before the file") << cards << "/dev/parport0"
+                                                      << "LPT1=/dev/parport1" << 888 << "/dev/parport0"
+                                                      << "LPT1 (0x378) is /dev/parport0 at 0xd010";
+        QTest::newRow("a missing device chosen")
+            << cards << "/dev/parport7"
+            << "" << 888 << ""
+            << "LPT1 is set to '/dev/parport7' in VENTROLIK_LPT1, but there is no such parallel port";
+        QTest::newRow("other ports mean their address") << cards << "/dev/parport0"
+                                                        << "" << 0xE000 << "/dev/parport1"
+                                                        << "";
+    }
+
+    void findsLpt1Anywhere()
+    {
+        QFETCH(QStringList, bases);
+        QFETCH(QString, variable);
+        QFETCH(QString, config);
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        QFETCH(QString, says);
+        Machine machine;
+        for (int i = 0; i < bases.size(); ++i)
+            machine.addPort(i, bases[i].toStdString() + "\t0\n");
+        if (!variable.isEmpty())
+            machine.environment["VENTROLIK_LPT1"] = variable.toStdString();
+        machine.configure(config.toStdString());
+        ParallelPorts ports = machine.ports();
+        const iodll::Lookup found = ports.find(std::uint16_t(port));
+        QCOMPARE(found.device ? QString::fromStdString(found.device->path.string()) : QString(), device);
+        QCOMPARE(found.offset, found.device ? port - (port >= 0xE000 ? 0xE000 : 888) : 0);
+        const QString line = found.device ? machine.reports.value(0) : QString::fromStdString(found.refusal);
+        QVERIFY2(says.isEmpty() ? line.isEmpty() : line.startsWith(says), qPrintable(line));
+        ports.find(std::uint16_t(port));
+        QVERIFY(machine.reports.size() <= 1); // said once a run
     }
 
     void describesOpenErrors_data()

@@ -49,6 +49,19 @@ SCENARIOS = [
                                r"IO\.DLL: cannot write 0x1 to port 0x378", r"IO\.DLL: cannot write 0x0 to port 0x378"], 3),
     ("no-port-root", ports(), [r"IO\.DLL: .*writing to port 0x378 directly", r"check 1 "], 1),
     ("control-kept", [], [r"inb 0x37a 0x.5"], 0),
+    # LPT1 where a PCI card puts it; run as a user in group lp
+    ("card", ports(0xd010), [r"IO\.DLL: LPT1 \(0x378\) is /dev/parport0 at 0xd010", r"check 1 ",
+                             r"parport0 data 0x01"], 1),
+    ("cards", ports(0xd010, 0xe000), [r"IO\.DLL: no parallel port at 0x378, and more than one elsewhere: "
+                                      r"/dev/parport0 at 0xd010, /dev/parport1 at 0xe000 \(choose one", r"check 0 ",
+                                      r"parport0 data 0x5a", r"parport1 data 0x5a"], 2),
+    ("cards-variable", ports(0xd010, 0xe000), [r"IO\.DLL: LPT1 \(0x378\) is /dev/parport1 at 0xe000", r"check 1 ",
+                                               r"parport0 data 0x5a", r"parport1 data 0x01"], 1),
+    ("cards-config", ports(0xd010, 0xe000), [r"IO\.DLL: LPT1 \(0x378\) is /dev/parport0 at 0xd010", r"check 1 ",
+                                             r"parport0 data 0x01", r"parport1 data 0x5a"], 1),
+    ("cards-missing", ports(0xd010, 0xe000), [r"IO\.DLL: LPT1 is set to '/dev/parport7' in VENTROLIK_LPT1, but "
+                                              r"there is no such parallel port", r"check 0 ", r"parport0 data 0x5a",
+                                              r"parport1 data 0x5a"], 2),
 ]
 
 
@@ -86,7 +99,7 @@ def initramfs(work, kernel_folder, iodll, ioprobe):
     """busybox, the modules, IO.DLL, the probe and their libraries."""
     root = work / "root"
     shutil.rmtree(root, ignore_errors=True)
-    for folder in ["bin", "opt", "modules", "proc", "sys", "dev", "tmp"]:
+    for folder in ["bin", "etc", "opt", "modules", "proc", "sys", "dev", "tmp"]:
         (root / folder).mkdir(parents=True)
     shutil.copy(shutil.which("busybox"), root / "bin/busybox")
     shutil.copy(HERE / "init", root / "init")
