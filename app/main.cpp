@@ -1,7 +1,13 @@
+#include "CommandLine.h"
+
 #include "forms/Form1.h"
 #include "runtime/Runtime.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    return runtime::ThunRTMain({.title = "Project1", .startupForm = runtime::instanceOf<Form1>});
+    const runtime::Project project{.title = "Project1", .startupForm = runtime::instanceOf<Form1>};
+    const CommandLine line = parseCommandLine({argv, static_cast<std::size_t>(argc)});
+    if (line.request != Request::Window)
+        return runRequest(line, project);
+    return runtime::ThunRTMain(project);
 }

@@ -45,7 +45,7 @@ Form1::Form1() : Form(kLayout) {}
 void Form1::Form_Load()
 {
     if (!port::DriverInstalled())
-        runtime::rtcMsgBox("IO.DLL ne postoji u \\windows\\system folderu");
+        runtime::rtcMsgBox(port::kDriverMissing);
     LPTadresa = port::kLptData;
 }
 

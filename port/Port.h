@@ -11,6 +11,9 @@ inline constexpr short kLptData = 888;
 void SwitchOn();
 void SwitchOff();
 
+// What the user is told when the driver check says no.
+inline constexpr const char* kDriverMissing = "IO.DLL ne postoji u \\windows\\system folderu";
+
 // Whether IO.DLL says its driver is installed. The first call loads the
 // library, so a missing IO.DLL shows up here.
 bool DriverInstalled();

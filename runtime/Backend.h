@@ -25,6 +25,10 @@ public:
 // the form's handlers through raiseEvent.
 std::unique_ptr<Window> createWindow(Form& form);
 
+// Whether standard output and standard error reach the user: a terminal,
+// a console, a file or a pipe. Attaches to the parent's console if needed.
+bool attachConsole();
+
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title);
 
 // Returns nullptr and fills `reason` when the library or export can't be had.

@@ -24,9 +24,14 @@ std::string& title()
     std::_Exit(status);
 }
 
+std::string errorLine(const std::string& what)
+{
+    return appTitle() + ": run-time error: " + what + "\n";
+}
+
 [[noreturn]] void reportAndEnd(const std::string& what)
 {
-    std::fprintf(stderr, "%s: run-time error: %s\n", appTitle().c_str(), what.c_str());
+    std::fputs(errorLine(what).c_str(), stderr);
     rtcMsgBox("Run-time error:\n\n" + what, vbCritical);
     endProcess(1);
 }
@@ -42,6 +47,43 @@ void startProject(const Project& project)
 {
     title() = project.title;
     raiseEvent([&] { project.startupForm().Show(); });
+}
+
+int runCommand(const Project& project, const std::function<int()>& command)
+{
+    title() = project.title;
+    try {
+        return command();
+    } catch (const std::exception& error) {
+        printError(errorLine(error.what()));
+    } catch (...) {
+        printError(errorLine("unknown error"));
+    }
+    return 1;
+}
+
+namespace {
+
+void print(std::FILE* stream, std::string_view text)
+{
+    if (backend::attachConsole()) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::fflush(stream);
+    } else {
+        rtcMsgBox(text, stream == stderr ? vbCritical : vbOKOnly);
+    }
+}
+
+} // namespace
+
+void printOutput(std::string_view text)
+{
+    print(stdout, text);
+}
+
+void printError(std::string_view text)
+{
+    print(stderr, text);
 }
 
 MsgBoxResult rtcMsgBox(std::string_view prompt, MsgBoxStyle style, std::string_view title)

@@ -25,6 +25,18 @@ int ThunRTMain(const Project& project);
 // shows the start-up form.
 void startProject(const Project& project);
 
+// Runs a command given on the command line, with no window and no event
+// loop, behind the same error boundary: an error is reported as a handler's
+// would be, but on the console, and gives the exit status 1. Returns the
+// command's own status otherwise.
+int runCommand(const Project& project, const std::function<int()>& command);
+
+// Text for the user of a command, on standard output or standard error. A
+// program with no console to write to (a Windows program started from the
+// desktop) shows it in a message box instead.
+void printOutput(std::string_view text);
+void printError(std::string_view text);
+
 const std::string& appTitle();
 
 enum MsgBoxStyle {

@@ -16,9 +16,10 @@ add_test(NAME pe_file
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_pe.py
           $<TARGET_FILE:ventrolik> ${CMAKE_SYSTEM_PROCESSOR})
 
-# The program end to end under Wine in Xvfb: the 64-bit build always, and
-# the 32-bit one, which is what we ship, where the kernel runs 32-bit
-# programs (elsewhere the test says it was skipped, and why).
+# The program end to end under Wine in Xvfb, and its command line: the
+# 64-bit build always, and the 32-bit one, which is what we ship, where the
+# kernel runs 32-bit programs (elsewhere the test says it was skipped, and
+# why).
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(wine_runner wine32)
   set(wine_arch win32)
@@ -26,7 +27,9 @@ else()
   set(wine_runner wine)
   set(wine_arch win64)
 endif()
-add_test(NAME e2e_wine
-  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e.sh $<TARGET_FILE:ventrolik> $<TARGET_FILE:recording_io> ${wine_runner})
-set_tests_properties(e2e_wine PROPERTIES TIMEOUT 300 RUN_SERIAL ON SKIP_RETURN_CODE 77
-  ENVIRONMENT "WINEARCH=${wine_arch};WINEPREFIX=${CMAKE_CURRENT_BINARY_DIR}/wineprefix;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+foreach(script e2e cli)
+  add_test(NAME ${script}_wine
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script}.sh $<TARGET_FILE:ventrolik> $<TARGET_FILE:recording_io> ${wine_runner})
+  set_tests_properties(${script}_wine PROPERTIES TIMEOUT 300 RUN_SERIAL ON SKIP_RETURN_CODE 77
+    ENVIRONMENT "WINEARCH=${wine_arch};WINEPREFIX=${CMAKE_CURRENT_BINARY_DIR}/wineprefix;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+endforeach()

@@ -22,6 +22,11 @@ int ThunRTMain(const Project& project)
 
 namespace backend {
 
+bool attachConsole()
+{
+    return true; // a POSIX process always has its standard streams
+}
+
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title)
 {
     useGuiFont();

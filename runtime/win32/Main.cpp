@@ -4,6 +4,8 @@
 #include "Text.h"
 #include "Win32.h"
 
+#include <cstdio>
+
 namespace runtime {
 
 int ThunRTMain(const Project& project)
@@ -13,6 +15,25 @@ int ThunRTMain(const Project& project)
 }
 
 namespace backend {
+
+bool attachConsole()
+{
+    // A GUI program gets no console of its own. Output redirected to a file
+    // or a pipe comes with the standard handles; otherwise the console of
+    // the command prompt that started the program, if one did, is borrowed.
+    static const bool attached = [] {
+        auto usable = [](DWORD which) {
+            HANDLE handle = GetStdHandle(which);
+            return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+        };
+        if (usable(STD_OUTPUT_HANDLE) && usable(STD_ERROR_HANDLE))
+            return true;
+        if (!AttachConsole(ATTACH_PARENT_PROCESS))
+            return false;
+        return std::freopen("CONOUT$", "w", stdout) && std::freopen("CONOUT$", "w", stderr);
+    }();
+    return attached;
+}
 
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title)
 {
