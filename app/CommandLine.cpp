@@ -10,17 +10,16 @@ namespace {
 
 constexpr std::string_view kUsage = "Usage: ventrolik [on | off]\n";
 
-constexpr std::string_view kHelp =
-    "Switches a fan on the data lines of the first parallel port (LPT1) on or off.\n"
-    "Without a command it opens its window.\n"
-    "\n"
-    "  on         switch the fan on, without opening a window\n"
-    "  off        switch the fan off, without opening a window\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "\n"
-    "Exit status: 0 when the fan was switched, 1 when the port library IO.DLL\n"
-    "or its driver is missing, 2 when the command line is wrong.\n";
+constexpr std::string_view kHelp = "Switches a fan on the data lines of the first parallel port (LPT1) on or off.\n"
+                                   "Without a command it opens its window.\n"
+                                   "\n"
+                                   "  on         switch the fan on, without opening a window\n"
+                                   "  off        switch the fan off, without opening a window\n"
+                                   "  --help     show this help and exit\n"
+                                   "  --version  show the version and exit\n"
+                                   "\n"
+                                   "Exit status: 0 when the fan was switched, 1 when the port library IO.DLL\n"
+                                   "or its driver is missing, 2 when the command line is wrong.\n";
 
 // As the buttons do, but only once the driver check says yes: a script gets
 // a status it can act on instead of a write that goes nowhere.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +34,24 @@ std::vector<std::string_view> wrapText(std::string_view text, int width, Measure
         }
         end = nextEnd;
     }
+}
+
+// A label's text as a screen reader should say it. A run of blanks there
+// only lays the text out, moving the next word to the next line, and a
+// braille display would show it as a row of empty cells, so each run becomes
+// a comma and one blank, and the ends lose theirs.
+inline std::string spokenText(std::string_view text)
+{
+    std::string spoken;
+    for (std::size_t word = text.find_first_not_of(' '); word != std::string_view::npos;) {
+        const std::size_t end = std::min(text.find(' ', word), text.size());
+        const std::size_t next = text.find_first_not_of(' ', end);
+        spoken.append(text.substr(word, end - word));
+        if (next != std::string_view::npos)
+            spoken.append(next - end > 1 ? ", " : " ");
+        word = next;
+    }
+    return spoken;
 }
 
 } // namespace runtime

@@ -6,6 +6,7 @@
 #include "forms/frmAbout.h"
 #include "runtime/Runtime.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QtTest>
 
@@ -65,6 +66,38 @@ private slots:
         QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QVERIFY(window->windowIcon().isNull());
         QVERIFY(!window->parentWidget());
+    }
+
+    // What a screen reader is told, for what the bus test can't tell apart.
+    void accessibility_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control"); // empty: the window itself
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("main window") << "Form1"
+                                     << "" << int(QAccessible::Window) << "Ventrolik";
+        QTest::newRow("About window") << "frmAbout"
+                                      << "" << int(QAccessible::Dialog) << "O Autoru";
+        QTest::newRow("picture") << "frmAbout"
+                                 << "picIcon" << int(QAccessible::Graphic) << "Ventrolik";
+        QTest::newRow("title without its run of blanks")
+            << "frmAbout"
+            << "lblTitle" << int(QAccessible::StaticText) << "Kestrova Ventrolik, Autor: Tamrelo";
+    }
+
+    void accessibility()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QWidget* top = visible(window).front();
+        QObject* object = control.isEmpty() ? top : top->findChild<QWidget*>(control);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+        QVERIFY(accessible);
+        QCOMPARE(int(accessible->role()), role);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
     }
 
     void controls_data()

@@ -60,6 +60,28 @@ private slots:
         QCOMPARE(wrapped, lines);
     }
 
+    void spokenText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("a run of blanks that lays out two lines")
+            << "Kestrova Ventrolik" + QString(134, ' ') + "Autor: Tamrelo"
+            << "Kestrova Ventrolik, Autor: Tamrelo";
+        QTest::newRow("single blanks stay") << "Verzija: 1.00"
+                                            << "Verzija: 1.00";
+        QTest::newRow("blanks at the ends go") << "  a b  "
+                                               << "a b";
+        QTest::newRow("only blanks") << "   "
+                                     << "";
+    }
+
+    void spokenText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, spoken);
+        QCOMPARE(QString::fromStdString(runtime::spokenText(text.toStdString())), spoken);
+    }
+
     void failingHandlerShowsOneBoxAndEnds()
     {
         QProcess helper;

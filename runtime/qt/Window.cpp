@@ -1,9 +1,12 @@
 // Form windows on Qt Widgets.
 
 #include "../Backend.h"
+#include "../TextWrap.h"
 #include "GuiFont.h"
 #include "ProgramIcon.h"
+#include "resources/program.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -63,6 +66,8 @@ class FormWidget final : public QWidget {
 public:
     explicit FormWidget(Form& form) : form_(form) {}
 
+    const Form& form() const { return form_; }
+
     QPushButton* defaultButton = nullptr;
     QPushButton* cancelButton = nullptr;
 
@@ -91,6 +96,18 @@ protected:
 private:
     Form& form_;
 };
+
+// A plain top-level QWidget tells assistive technology that it is a generic
+// container, so screen readers would not announce it as a window when it
+// opens, nor read a dialog's text. The border says which the window is.
+QAccessibleInterface* formAccessibility(const QString&, QObject* object)
+{
+    auto* window = dynamic_cast<FormWidget*>(object);
+    if (!window)
+        return nullptr;
+    const bool dialog = window->form().layout().frame.border == Border::FixedDialog;
+    return new QAccessibleWidget(window, dialog ? QAccessible::Dialog : QAccessible::Window);
+}
 
 Qt::WindowFlags flagsFor(Border border)
 {
@@ -133,6 +150,8 @@ public:
         auto px = [dpi](Twips twips) { return twipsToPixels(twips, dpi); };
 
         useGuiFont();
+        static const bool accessible = (QAccessible::installFactory(formAccessibility), true);
+        (void)accessible;
         widget_ = new FormWidget(form);
         widget_->setObjectName(layout.frame.name);
         widget_->setWindowFlags(flagsFor(layout.frame.border));
@@ -227,6 +246,8 @@ private:
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            if (const std::string spoken = spokenText(control.caption); spoken != control.caption)
+                label->setAccessibleName(QString::fromStdString(spoken));
             if (control.style.color) {
                 QPalette palette = label->palette();
                 palette.setColor(QPalette::WindowText, toQColor(*control.style.color));
@@ -237,6 +258,7 @@ private:
         case Kind::Picture: {
             auto* picture = new QLabel(client);
             picture->setPixmap(programIcon().pixmap(kProgramIconSize, kProgramIconSize));
+            picture->setAccessibleName(QStringLiteral(VENTROLIK_NAME)); // the program icon
             return picture;
         }
         case Kind::Line:

@@ -160,9 +160,12 @@ private:
                 style |= WS_TABSTOP | (control.style.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
             else
                 style |= SS_OWNERDRAW; // see drawLabel
+            // A label draws its caption from the table, so its window text is
+            // free to be what a screen reader should say.
+            const std::string text = button ? control.caption : spokenText(control.caption);
             HWND child =
-                CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(control.caption).c_str(), style,
-                                px(control.left), px(control.top), px(control.width), px(control.height), hwnd_,
+                CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(text).c_str(), style, px(control.left),
+                                px(control.top), px(control.width), px(control.height), hwnd_,
                                 reinterpret_cast<HMENU>(UINT_PTR(kFirstControlId + i)), instance(), nullptr);
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
             if (button) {

@@ -1,0 +1,140 @@
+#!/usr/bin/python3
+"""The program as a screen reader sees it: the built program in Xvfb, with a
+D-Bus session and an AT-SPI bus of its own, against the recording IO.DLL.
+Walks both windows' trees, and drives the program through AT-SPI actions.
+
+    a11y.py PROGRAM RECORDING-IO.DLL
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+try:
+    import pyatspi
+except ImportError:
+    print("SKIP: pyatspi is not installed (Debian's python3-pyatspi)")
+    sys.exit(SKIP)
+
+# window's (role, name), then each control's, in any order
+EXPECTED = {
+    ("frame", "Ventrolik"): [
+        ("push button", "Ukljuci"), ("push button", "Iskljuci"),
+        ("menu item", "Akcija"), ("menu item", "Ukljuci"), ("menu item", "Iskljuci"), ("menu item", "O Autoru"),
+    ],
+    ("dialog", "O Autoru"): [
+        ("image", "Ventrolik"), ("push button", "OK"),
+        ("label", "Kestrova Ventrolik, Autor: Tamrelo"), ("label", "Verzija: 1.00"),
+        ("label", "tamrelo@example.org"),
+        ("label", "Upozorenje: Autor programa ne odgovara za eventualnu stetu nastalu koriscenjem ovog programa"),
+    ],
+}
+# Roles that are controls of our own, each of which must have a name.
+CONTROLS = {"push button", "label", "image", "menu item"}
+
+processes = []
+
+
+def start(*command, **options):
+    # Each in a process group of its own, which takes along what it starts
+    # (the buses start the AT-SPI registry and a bus of their own).
+    process = subprocess.Popen(command, start_new_session=True, **options)
+    processes.append(process)
+    return process
+
+
+def eventually(check, seconds=15):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        result = check()
+        if result:
+            return result
+        time.sleep(0.2)
+    return None
+
+
+def walk(node):
+    """(role, name) of every node below `node`, and the nodes by that pair."""
+    found = {}
+    for child in node:
+        if child is None:
+            continue
+        found.setdefault((child.getRoleName(), child.name), child)
+        for pair, grandchild in walk(child).items():
+            found.setdefault(pair, grandchild)
+    return found
+
+
+def window(role, name):
+    for app in pyatspi.Registry.getDesktop(0):
+        for top in app or []:
+            if top is not None and (top.getRoleName(), top.name) == (role, name):
+                return top
+    return None
+
+
+def act(node, action):
+    actions = node.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    actions.doAction(names.index(action))
+
+
+def main():
+    work = tempfile.mkdtemp()
+    shutil.copy(sys.argv[1], os.path.join(work, "ventrolik"))
+    shutil.copy(sys.argv[2], os.path.join(work, "IO.DLL"))
+    faults = []
+
+    display = os.pipe()
+    start("Xvfb", "-displayfd", str(display[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+          pass_fds=[display[1]], stderr=subprocess.DEVNULL)
+    os.close(display[1])
+    os.environ["DISPLAY"] = ":" + os.read(display[0], 16).decode().strip()
+    bus = start("dbus-daemon", "--session", "--nofork", "--print-address=1", stdout=subprocess.PIPE,
+                stderr=subprocess.DEVNULL, text=True)
+    os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+    start("/usr/libexec/at-spi-bus-launcher", "--launch-immediately", stderr=subprocess.DEVNULL)
+
+    calls = os.path.join(work, "calls")
+    environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", IO_DRIVER_ANSWER="1",
+                       IO_RECORD_FILE=calls)
+    environment.pop("QT_QPA_PLATFORM", None)
+    start(os.path.join(work, "ventrolik"), env=environment, stderr=subprocess.DEVNULL)
+
+    main_window = eventually(lambda: window("frame", "Ventrolik"))
+    if not main_window:
+        return ["the main window is not a frame named 'Ventrolik' on the bus"]
+    controls = walk(main_window)
+    act(controls[("push button", "Ukljuci")], "Press")
+    if not eventually(lambda: os.path.exists(calls) and "PortWordOut 888 1" in open(calls).read()):
+        faults.append("the Ukljuci button's Press action did not switch the fan on")
+    act(controls[("menu item", "O Autoru")], "Press")
+    if not eventually(lambda: window("dialog", "O Autoru")):
+        faults.append("O Autoru's Press action did not open a dialog named 'O Autoru'")
+
+    for (role, name), expected in EXPECTED.items():
+        top = window(role, name)
+        if not top:
+            continue
+        seen = walk(top)
+        faults += [f"{name}: no {pair}" for pair in expected if pair not in seen]
+        faults += [f"{name}: a {role} without a name" for role, name in seen if role in CONTROLS and not name]
+    return faults
+
+
+if __name__ == "__main__":
+    try:
+        faults = main()
+    finally:
+        for process in reversed(processes):
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+    for fault in faults:
+        print("FAIL:", fault)
+    print(f"a11y: {'not ok' if faults else 'ok'}")
+    sys.exit(1 if faults else 0)
