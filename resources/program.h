@@ -11,6 +11,8 @@
 #define VENTROLIK_NAME "Ventrolik"
 #define VENTROLIK_EXE "Ventrolik.exe"
 #define VENTROLIK_AUTHOR "Tamrelo"
+// Names the desktop entry, the software-centre data and the icon on Linux.
+#define VENTROLIK_APP_ID "org.kestrova.Ventrolik"
 
 // The program icon among the executable's resources (ventrolik.rc).
 #define VENTROLIK_ICON_ID 1

@@ -91,7 +91,7 @@ def main():
     faults = []
 
     display = os.pipe()
-    start("Xvfb", "-displayfd", str(display[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+    start("Xvfb", "-displayfd", str(display[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
           pass_fds=[display[1]], stderr=subprocess.DEVNULL)
     os.close(display[1])
     os.environ["DISPLAY"] = ":" + os.read(display[0], 16).decode().strip()

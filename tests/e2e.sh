@@ -30,7 +30,7 @@ fail() {
 }
 
 # A free display of our own: Xvfb writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
 
 # Runs a check every tenth of a second until it holds or $1 seconds pass.

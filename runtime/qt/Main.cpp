@@ -2,6 +2,7 @@
 
 #include "../Backend.h"
 #include "GuiFont.h"
+#include "resources/program.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -15,6 +16,8 @@ int ThunRTMain(const Project& project)
     static char name[] = "ventrolik";
     static char* argv[] = {name, nullptr};
     QApplication application(argc, argv);
+    // Wayland compositors find the program's name and icon through this.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VENTROLIK_APP_ID));
 
     startProject(project);
     return QApplication::exec();

@@ -1,0 +1,57 @@
+; The Windows installer: the program, a Start-menu shortcut and an entry
+; under "Add or remove programs". The port library IO.DLL is the user's own
+; and is neither asked for nor installed.
+;
+;   makensis -DFILES=folder-with-Ventrolik.exe-README.txt-LICENSE.txt -DOUT=setup.exe ventrolik.nsi
+
+Unicode true
+Name "Ventrolik"
+OutFile "${OUT}"
+InstallDir "$PROGRAMFILES\Ventrolik"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Ventrolik"
+
+VIProductVersion "1.0.0.0"
+VIAddVersionKey /LANG=1033 "ProductName" "Ventrolik"
+VIAddVersionKey /LANG=1033 "CompanyName" "Kestrova"
+VIAddVersionKey /LANG=1033 "FileVersion" "1.00"
+VIAddVersionKey /LANG=1033 "FileDescription" "Ventrolik 1.00 setup"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 the Ventrolik developers, MIT licence"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Section "Ventrolik"
+  SetShellVarContext all
+  SetOutPath "$INSTDIR"
+  File "${FILES}\Ventrolik.exe"
+  File "${FILES}\README.txt"
+  File "${FILES}\LICENSE.txt"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\Ventrolik.lnk" "$INSTDIR\Ventrolik.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Ventrolik"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "1.00"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Kestrova"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Ventrolik.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Ventrolik.lnk"
+  Delete "$INSTDIR\Ventrolik.exe"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\Uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

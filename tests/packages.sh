@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# What tools/package made, checked as the platforms' own tools check it and
+# tried as a user would: the .deb installed on this machine, started from
+# PATH in Xvfb and purged again; the Windows zip; the installer run and
+# uninstalled under Wine.
+#
+#   packages.sh PACKAGE-FOLDER
+set -euo pipefail
+
+out=$1
+here=$(cd "$(dirname "$0")" && pwd)
+deb=$out/ventrolik_1.00-1_amd64.deb
+[ -f "$deb" ] || { echo "SKIP: no $deb: run tools/package first"; exit 77; }
+[ "$(id -u)" -eq 0 ] || { echo "SKIP: installing the package needs root"; exit 77; }
+
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    dpkg-query -W ventrolik >/dev/null 2>&1 && apt-get purge -y -q ventrolik >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+ok() { echo "ok: $*"; }
+eventually() {
+    local tries=$(($1 * 10))
+    shift
+    until "$@"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 | grep .; }
+
+# --- The Debian package, as Debian's tools see it. ---
+lintian --fail-on error,warning "$out"/ventrolik_1.00-1_amd64.changes || fail "lintian"
+dpkg-deb -x "$deb" "$work/deb"
+desktop-file-validate "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$work/deb/usr/share/metainfo/org.kestrova.Ventrolik.metainfo.xml" >/dev/null ||
+    fail "AppStream metainfo"
+for binary in "$work"/deb/usr/lib/*/ventrolik/{ventrolik,IO.DLL}; do
+    file -L "$binary" | grep ", stripped" >/dev/null || fail "$binary is not stripped"
+done
+dpkg-deb -c "$out"/ventrolik-dbgsym_1.00-1_amd64.deb | grep '/usr/lib/debug/.build-id/.*\.debug$' >/dev/null ||
+    fail "no debug symbols in the -dbgsym package"
+ok "lintian, desktop-file-validate, appstreamcli, stripped binaries with their symbols apart"
+
+# --- Installed, started from PATH, purged. ---
+apt-get purge -y -q ventrolik >/dev/null 2>&1 || true
+apt-get install -y -q "$deb" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt-get install"; }
+[ "$(command -v ventrolik)" = /usr/bin/ventrolik ] || fail "ventrolik is not on PATH"
+[ "$(ventrolik --version)" = "Ventrolik 1.00" ] || fail "ventrolik --version"
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+eventually 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(cat "$work/display")
+(cd "$work" && env -u QT_QPA_PLATFORM -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &
+app_pid=$!
+if ls /dev/parport* >/dev/null 2>&1; then
+    eventually 20 visible Ventrolik >/dev/null || fail "no main window"
+else
+    # No port here: the packaged IO.DLL says why, and the warning comes.
+    eventually 20 visible Project1 >/dev/null || fail "no start-up warning"
+    grep -q "^IO.DLL: " "$work/stderr" || fail "the packaged IO.DLL said nothing: $(cat "$work/stderr")"
+fi
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=
+ok "installed, started from PATH with the packaged IO.DLL"
+
+installed=$(dpkg-query -L ventrolik)
+apt-get purge -y -q ventrolik >/dev/null 2>&1 || fail "apt-get purge"
+while read -r path; do
+    # Folders that other packages share, such as /usr/share/icons, stay.
+    [ -d "$path" ] && [ ! -L "$path" ] && [[ $path != *ventrolik* ]] && continue
+    if [ -e "$path" ] || [ -L "$path" ]; then fail "left behind after purge: $path"; fi
+done <<<"$installed"
+ok "purged, nothing left behind"
+
+# --- Windows: the zip. ---
+unzip -q "$out/Ventrolik-1.00-win32.zip" -d "$work/zip"
+[ "$(cd "$work/zip" && ls | paste -sd' ')" = "LICENSE.txt README.txt Ventrolik.exe" ] || fail "the zip holds $(ls "$work/zip")"
+for text in README.txt LICENSE.txt; do
+    [ "$(grep -c $'\r$' "$work/zip/$text")" = "$(wc -l <"$work/zip/$text")" ] || fail "$text has lines without CRLF"
+done
+i686-w64-mingw32-objdump -h "$work/zip/Ventrolik.exe" | grep '\.debug' >/dev/null && fail "Ventrolik.exe is not stripped"
+python3 "$here/check_pe.py" "$work/zip/Ventrolik.exe" i686 >/dev/null || fail "the zip's Ventrolik.exe"
+ok "zip: the stripped 32-bit program, README.txt and LICENSE.txt with CRLF line ends"
+
+# --- Windows: the installer under Wine, silently, then its uninstaller. ---
+if ! reason=$("$here/../tools/runs-32bit"); then
+    echo "SKIP: the 32-bit installer can't run here: $reason"
+    exit 77
+fi
+export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
+c=$WINEPREFIX/drive_c
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Ventrolik'
+wine "$out/Ventrolik-1.00-setup.exe" /S && wineserver -w
+folder=$(find "$c" -path '*/Program Files*/Ventrolik' -type d)
+[ -n "$folder" ] || fail "nothing installed under Program Files"
+[ "$(cd "$folder" && ls | paste -sd' ')" = "LICENSE.txt README.txt Uninstall.exe Ventrolik.exe" ] ||
+    fail "installed: $(ls "$folder")"
+[ -f "$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ventrolik.lnk" ] || fail "no Start-menu shortcut"
+wine reg query "$key" /reg:32 | grep 'UninstallString' >/dev/null || fail "no entry under Add or remove programs"
+wine "$folder/Uninstall.exe" /S && wineserver -w
+eventually 10 test ! -e "$folder" || fail "left behind after uninstall: $(find "$folder")"
+[ -z "$(find "$c" -iname '*ventrolik*')" ] || fail "left behind: $(find "$c" -iname '*ventrolik*')"
+wine reg query "$key" /reg:32 >/dev/null 2>&1 && fail "the uninstall entry stayed"
+ok "installer: installed, shortcut and uninstall entry made; uninstalled without a trace"
