@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Checks a built Ventrolik.exe as Windows will see it: machine, GUI
-subsystem, imports from Windows' own DLLs only, the version data, and the
-program icon.
+subsystem, imports from Windows' own DLLs only, the version data, the
+program icon, and the application manifest.
 
     check_pe.py Ventrolik.exe i686|x86_64
 """
 
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
@@ -19,7 +20,15 @@ VERSION_STRINGS = {
     "InternalName": "Ventrolik",
     "OriginalFilename": "Ventrolik.exe",
 }
-RT_ICON, RT_VERSION = 3, 16
+RT_ICON, RT_VERSION, RT_MANIFEST = 3, 16, 24
+ASM_V1, ASM_V2, ASM_V3 = (f"urn:schemas-microsoft-com:asm.v{n}" for n in (1, 2, 3))
+SETTINGS_2005 = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
+SETTINGS_2016 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
+SUPPORTED_OS = {  # Vista, 7, 8, 8.1, 10 and 11
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+}
 
 failures = []
 
@@ -65,7 +74,7 @@ class Image:
             rva += 20
 
     def resources(self, kind):
-        """The data of every resource of one type, in any name and language."""
+        """(number, data) of every resource of one type, in any language."""
         base = self.offset(self.directory[2][0])
 
         def entries(table):
@@ -83,7 +92,9 @@ class Image:
 
         for ident, target in entries(0):
             if ident == kind:
-                yield from leaves(target & 0x7FFFFFFF)
+                for number, languages in entries(target & 0x7FFFFFFF):
+                    for data in leaves(languages & 0x7FFFFFFF):
+                        yield number, data
 
 
 def version_blocks(data, start=0):
@@ -114,7 +125,7 @@ def main():
     imports = image.imports()
     check(all(name.lower() in WINDOWS_DLLS for name in imports), f"imports only Windows' own DLLs: {imports}")
 
-    versions = list(image.resources(RT_VERSION))
+    versions = [data for _, data in image.resources(RT_VERSION)]
     check(len(versions) == 1, "one version resource")
     key, fixed, children = version_blocks(versions[0])
     signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
@@ -126,12 +137,29 @@ def main():
     for name, expected in VERSION_STRINGS.items():
         check(strings.get(name) == expected, f"{name} is {expected!r} (found {strings.get(name)!r})")
 
-    icons = list(image.resources(RT_ICON))
+    icons = [data for _, data in image.resources(RT_ICON)]
     check(len(icons) == 1, "one icon image")
     if icons:
         _, width, height, _, bits = struct.unpack_from("<IiiHH", icons[0])
         check((width, height // 2, bits, len(icons[0])) == (32, 32, 8, 2216),
               f"icon 32 x 32, 8 bits per pixel, 2216 bytes (found {width} x {height // 2}, {bits}, {len(icons[0])})")
+
+    manifests = list(image.resources(RT_MANIFEST))
+    check([number for number, _ in manifests] == [1], "one manifest, resource 24 number 1")
+    if manifests:
+        root = ElementTree.fromstring(manifests[0][1])
+        find = lambda path: [e.text or e.get("Id") or e.get("level") or e.get("name") for e in root.iterfind(path)]
+        check(root.tag == f"{{{ASM_V1}}}assembly", "manifest is an assembly")
+        check("Microsoft.Windows.Common-Controls" in find(f".//{{{ASM_V1}}}dependentAssembly/{{{ASM_V1}}}assemblyIdentity")
+              and root.find(f".//{{{ASM_V1}}}dependentAssembly/{{{ASM_V1}}}assemblyIdentity").get("version") == "6.0.0.0",
+              "common controls version 6")
+        check(find(f".//{{{ASM_V2}}}requestedExecutionLevel") == ["asInvoker"], "runs as invoker (asm.v2, as XP reads it)")
+        check(set(e.get("Id") for e in root.iter("{urn:schemas-microsoft-com:compatibility.v1}supportedOS"))
+              == SUPPORTED_OS, "supported from Vista to 10 and 11")
+        settings = f"{{{ASM_V3}}}application/{{{ASM_V3}}}windowsSettings"
+        check(find(f"{settings}/{{{SETTINGS_2005}}}dpiAware") == ["true/pm"]
+              and find(f"{settings}/{{{SETTINGS_2016}}}dpiAwareness") == ["PerMonitorV2, PerMonitor"],
+              "per-monitor DPI aware, system-aware before Windows 8.1")
 
     print(f"{len(failures)} failed" if failures else "all checks passed")
     return 1 if failures else 0

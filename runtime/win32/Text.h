@@ -31,7 +31,7 @@ inline std::string systemMessage(DWORD error, std::wstring_view insert = L"the f
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length ? std::wstring(buffer, length) : L"error " + std::to_wstring(error);
+    std::wstring text = length ? std::wstring(buffer, length) : widen("error " + std::to_string(error));
     LocalFree(buffer);
     for (std::size_t at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at + insert.size()))
         text.replace(at, 2, insert);

@@ -6,7 +6,8 @@
 #include "Win32.h"
 #include "program.h"
 
-#include <map>
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace runtime::backend {
@@ -19,6 +20,11 @@ constexpr wchar_t kFormClass[] = L"VentrolikForm";
 constexpr UINT kFirstMenuId = 100;
 constexpr UINT kFirstControlId = 1000;
 constexpr int kProgramIconSize = 32;
+// Sent to a per-monitor DPI-aware window that moves to a monitor of another
+// density (Windows 8.1 on); older headers lack it.
+constexpr UINT kDpiChanged = 0x02E0;
+// How many pixels a label's font may lose to fit its text into its box.
+constexpr int kMostShrink = 3;
 
 HINSTANCE instance()
 {
@@ -44,6 +50,16 @@ COLORREF toColorRef(Rgb rgb)
     return RGB(rgb.red, rgb.green, rgb.blue);
 }
 
+// The dialog font at `dpi` dots per inch: the system's own, which is made
+// for the density of the screen at log-on, scaled to this window's.
+HFONT dialogFont(int dpi)
+{
+    LOGFONTW font{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+    font.lfHeight = MulDiv(font.lfHeight, dpi, screenDpi());
+    return CreateFontIndirectW(&font);
+}
+
 bool isFormWindow(HWND window)
 {
     wchar_t name[32] = {};
@@ -52,7 +68,7 @@ bool isFormWindow(HWND window)
 
 class Win32Window final : public Window {
 public:
-    explicit Win32Window(Form& form) : form_(form), dpi_(screenDpi())
+    explicit Win32Window(Form& form) : form_(form), dpi_(screenDpi()), font_(dialogFont(dpi_))
     {
         registerClass();
         const Layout& layout = form.layout();
@@ -86,6 +102,7 @@ public:
         // from this object first.
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
+        DeleteObject(font_);
     }
 
     void show() override
@@ -151,7 +168,6 @@ private:
     {
         // The focus moves through child windows in the order they were made,
         // so they are made in tab order.
-        HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         for (std::size_t i : tabOrder(controls)) {
             const Control& control = controls[i];
             const bool button = control.kind == Kind::Button;
@@ -167,17 +183,33 @@ private:
                 CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(text).c_str(), style, px(control.left),
                                 px(control.top), px(control.width), px(control.height), hwnd_,
                                 reinterpret_cast<HMENU>(UINT_PTR(kFirstControlId + i)), instance(), nullptr);
-            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+            children_.push_back({child, &control});
             if (button) {
                 tabOrder_.push_back(child);
                 if (control.style.isDefault)
                     defaultButton_ = kFirstControlId + i;
                 if (control.style.isCancel)
                     cancelButton_ = kFirstControlId + i;
-            } else {
-                labels_[child] = &control;
             }
         }
+    }
+
+    // The window moved to a monitor of another density: the layout is laid
+    // out again from its twips, and the frame takes the size that Windows
+    // worked out for it.
+    void rescale(int dpi, const RECT& frame)
+    {
+        dpi_ = dpi;
+        HFONT previous = std::exchange(font_, dialogFont(dpi));
+        for (const auto& [child, control] : children_) {
+            MoveWindow(child, px(control->left), px(control->top), px(control->width), px(control->height), FALSE);
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        }
+        DeleteObject(previous);
+        SetWindowPos(hwnd_, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(hwnd_, nullptr, TRUE);
     }
 
     // Lines and pictures have no window of their own: they are drawn on the
@@ -207,31 +239,55 @@ private:
     // Windows versions (and Wine) where a text holds long runs of blanks.
     void drawLabel(const DRAWITEMSTRUCT& item)
     {
-        auto found = labels_.find(item.hwndItem);
-        if (found == labels_.end())
+        auto found = std::ranges::find(children_, item.hwndItem, &std::pair<HWND, const Control*>::first);
+        if (found == children_.end())
             return;
         const Control& label = *found->second;
         HDC dc = item.hDC;
         FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-        HGDIOBJ previous = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, label.style.color ? toColorRef(*label.style.color) : GetSysColor(COLOR_WINDOWTEXT));
-        TEXTMETRICW metrics;
-        GetTextMetricsW(dc, &metrics);
-
         auto measure = [dc](std::string_view piece) {
             const std::wstring wide = widen(piece);
             SIZE size{};
             GetTextExtentPoint32W(dc, wide.c_str(), int(wide.size()), &size);
             return int(size.cx);
         };
+
+        // The layouts were made at 96 dpi, and a font's hinted widths don't
+        // grow evenly with the density: at 144 dpi a text that filled its
+        // box would wrap to a line more and lose it. The font then shrinks,
+        // a pixel at a time, until the text fits.
+        const int width = item.rcItem.right - item.rcItem.left;
+        const int height = item.rcItem.bottom - item.rcItem.top;
+        LOGFONTW font{};
+        GetObjectW(font_, sizeof font, &font);
+        HFONT smaller = nullptr;
+        HGDIOBJ previous = SelectObject(dc, font_);
+        TEXTMETRICW metrics;
+        std::vector<std::string_view> lines;
+        for (int shrink = 0;; ++shrink) {
+            GetTextMetricsW(dc, &metrics);
+            lines = wrapText(label.caption, width, measure);
+            if (int(lines.size()) * metrics.tmHeight <= height || shrink == kMostShrink)
+                break;
+            font.lfHeight += font.lfHeight < 0 ? 1 : -1; // one pixel smaller
+            HFONT next = CreateFontIndirectW(&font);
+            SelectObject(dc, next);
+            if (smaller)
+                DeleteObject(smaller);
+            smaller = next;
+        }
+
         RECT line = item.rcItem;
-        for (std::string_view text : wrapText(label.caption, item.rcItem.right - item.rcItem.left, measure)) {
+        for (std::string_view text : lines) {
             const std::wstring wide = widen(text);
             DrawTextW(dc, wide.c_str(), int(wide.size()), &line, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
             line.top += metrics.tmHeight;
         }
         SelectObject(dc, previous);
+        if (smaller)
+            DeleteObject(smaller);
     }
 
     Handler handlerFor(UINT id) const
@@ -282,15 +338,19 @@ private:
         case WM_PAINT:
             paint();
             return 0;
+        case kDpiChanged:
+            rescale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         }
         return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 
     Form& form_;
     int dpi_;
+    HFONT font_;
     HWND hwnd_ = nullptr;
+    std::vector<std::pair<HWND, const Control*>> children_;
     std::vector<HWND> tabOrder_;
-    std::map<HWND, const Control*> labels_;
     UINT defaultButton_ = 0;
     UINT cancelButton_ = 0;
     HWND lastFocus_ = nullptr;
