@@ -6,12 +6,8 @@
 #   cli.sh PROGRAM RECORDING-IO.DLL [wine|wine32]
 set -euo pipefail
 
-ventrolik=$1 recording=$2 runner=${3:-}
-if [ "$runner" = wine32 ]; then
-    runner=wine
-    reason=$("$(dirname "$0")/../tools/runs-32bit") || { echo "SKIP: $reason"; exit 77; }
-fi
-program=$(basename "$ventrolik")
+source "$(dirname "$0")/common.sh"
+program_arguments "$@"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM # cron has no display either

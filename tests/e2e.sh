@@ -6,12 +6,8 @@
 #   e2e.sh PROGRAM RECORDING-IO.DLL [wine|wine32]
 set -euo pipefail
 
-ventrolik=$1 recording=$2 runner=${3:-}
-if [ "$runner" = wine32 ]; then
-    runner=wine
-    reason=$("$(dirname "$0")/../tools/runs-32bit") || { echo "SKIP: $reason"; exit 77; }
-fi
-program=$(basename "$ventrolik")
+source "$(dirname "$0")/common.sh"
+program_arguments "$@"
 work=$(mktemp -d)
 xvfb_pid=
 app_pid=
@@ -32,17 +28,6 @@ fail() {
 # A free display of our own: Xvfb writes its number once it is ready.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
-
-# Runs a check every tenth of a second until it holds or $1 seconds pass.
-eventually() {
-    local tries=$(($1 * 10))
-    shift
-    until "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
 
 eventually 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(cat "$work/display")

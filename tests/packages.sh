@@ -9,6 +9,7 @@ set -euo pipefail
 
 out=$1
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/common.sh"
 deb=$out/ventrolik_1.00-1_amd64.deb
 [ -f "$deb" ] || { echo "SKIP: no $deb: run tools/package first"; exit 77; }
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: installing the package needs root"; exit 77; }
@@ -28,15 +29,6 @@ fail() {
     exit 1
 }
 ok() { echo "ok: $*"; }
-eventually() {
-    local tries=$(($1 * 10))
-    shift
-    until "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 | grep .; }
 
 # --- The Debian package, as Debian's tools see it. ---
@@ -96,10 +88,7 @@ python3 "$here/check_pe.py" "$work/zip/Ventrolik.exe" i686 >/dev/null || fail "t
 ok "zip: the stripped 32-bit program, README.txt and LICENSE.txt with CRLF line ends"
 
 # --- Windows: the installer under Wine, silently, then its uninstaller. ---
-if ! reason=$("$here/../tools/runs-32bit"); then
-    echo "SKIP: the 32-bit installer can't run here: $reason"
-    exit 77
-fi
+need_32bit # the installer is a 32-bit program
 export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
 c=$WINEPREFIX/drive_c
