@@ -151,11 +151,10 @@ std::string listed(const std::vector<Device>& devices)
 Lookup ParallelPorts::find(std::uint16_t port)
 {
     const std::vector<Device> all = devices();
-    auto covering = [&](std::uint16_t base) {
-        return std::ranges::find_if(all, [&](const Device& d) { return base >= d.base && base <= d.base + kControl; });
-    };
     const bool lpt1 = port >= kLpt1 && port <= kLpt1 + kControl;
-    if (auto device = covering(port); device != all.end() && (!lpt1 || device->base == kLpt1))
+    auto device =
+        std::ranges::find_if(all, [&](const Device& d) { return port >= d.base && port <= d.base + kControl; });
+    if (device != all.end() && (!lpt1 || device->base == kLpt1))
         return {*device, port - device->base, {}};
     if (!lpt1 || all.empty())
         return {};
@@ -168,7 +167,7 @@ Lookup ParallelPorts::find(std::uint16_t port)
         if (named == all.end())
             return {std::nullopt, 0,
                     "LPT1 is set to '" + setting->device + "' in " + setting->source +
-                        ", but there is no such parallel port (there is " + listed(all) + ")"};
+                        ", but there is no such parallel port (the ports are " + listed(all) + ")"};
         chosen = *named;
     } else if (all.size() == 1) {
         chosen = all.front();
