@@ -16,22 +16,14 @@ mkdir "$work/app" "$work/alone"
 cp "$ventrolik" "$work/app/$program"
 cp "$recording" "$work/app/IO.DLL"
 cp "$ventrolik" "$work/alone/$program"
-record=$work/calls
-if [ "$runner" = wine ]; then
-    wineboot -i >/dev/null 2>&1 || { echo "Wine could not set up its prefix"; exit 1; }
-    record=Z:$work/calls # the path as the Windows program sees it
-fi
-export IO_RECORD_FILE=$record
+record_calls
 
 failed=0
 # folder | arguments | driver's answer | exit status | IO.DLL calls | printed (stdout and stderr: a grep pattern, or nothing)
 while IFS='|' read -r folder arguments answer status calls printed; do
-    read -r folder <<<"$folder"
-    read -r arguments <<<"$arguments"
-    read -r answer <<<"$answer"
-    read -r status <<<"$status"
-    read -r calls <<<"$calls"
-    read -r printed <<<"$printed"
+    for column in folder arguments answer status calls printed; do
+        read -r "$column" <<<"${!column}" # without the padding
+    done
     rm -f "$work/calls"
     got=0
     # shellcheck disable=SC2086 # the arguments are words

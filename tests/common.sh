@@ -31,3 +31,41 @@ program_arguments() {
     fi
     program=$(basename "$ventrolik")
 }
+
+# Stops the test: what failed, then what the program said on stderr, if it
+# wrote to $work/stderr.
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$work/stderr" ] && sed 's/^/  program: /' "$work/stderr" >&2
+    exit 1
+}
+
+# An X server of our own on a free display (Xvfb writes its number once it
+# is ready), as $DISPLAY for what runs from here on; its PID is $xvfb_pid.
+# -noreset: a program that starts just as the last client leaves would
+# otherwise meet the server mid-reset and fail to connect.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+    xvfb_pid=$!
+    eventually 10 test -s "$work/display" || fail "Xvfb did not start"
+    export DISPLAY=:$(cat "$work/display")
+    unset QT_QPA_PLATFORM
+}
+
+# Prints the id of a visible window whose title is exactly $1, if any.
+visible() {
+    local ids
+    ids=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null) || true
+    [ -n "$ids" ] && head -n 1 <<<"$ids"
+}
+
+# Points the recording IO.DLL at $work/calls, by the path the program sees:
+# under Wine, a Z: path, once the prefix is set up.
+record_calls() {
+    IO_RECORD_FILE=$work/calls
+    if [ "$runner" = wine ]; then
+        wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
+        IO_RECORD_FILE=Z:$work/calls
+    fi
+    export IO_RECORD_FILE
+}

@@ -19,37 +19,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-    echo "FAIL: $*" >&2
-    [ -f "$work/stderr" ] && sed 's/^/  program: /' "$work/stderr" >&2
-    exit 1
-}
-
-# A free display of our own: Xvfb writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-
-eventually 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
-unset QT_QPA_PLATFORM
+start_xvfb
 
 # Closing a window as a window manager's close box does.
 cc -o "$work/xclose" "$(dirname "$0")/xclose.c" -lX11
 xclose=$work/xclose
 
-record=$work/calls
-if [ "$runner" = wine ]; then
-    wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
-    record=Z:$work/calls # the path as the Windows program sees it
-fi
+record_calls
 start() { ${runner:+"$runner"} "$@"; }
 
-# Prints the id of a visible window whose title is exactly $1, if any.
-visible() {
-    local ids
-    ids=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null) || true
-    [ -n "$ids" ] && head -n 1 <<<"$ids"
-}
 hidden() { ! visible "$1" >/dev/null; }
 # Waits for the window titled $1 and prints its id.
 window() { eventually 30 visible "$1"; }
@@ -101,7 +79,7 @@ expect_calls() { eventually 5 calls_are "$1" || fail "IO.DLL saw '$(calls)', exp
 mkdir "$work/app"
 cp "$ventrolik" "$work/app/$program"
 cp "$recording" "$work/app/IO.DLL"
-export IO_RECORD_FILE=$record IO_DRIVER_ANSWER=0
+export IO_DRIVER_ANSWER=0
 start "$work/app/$program" 2>"$work/stderr" &
 app_pid=$!
 

@@ -24,12 +24,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
 ok() { echo "ok: $*"; }
-visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 | grep .; }
 
 # --- The Debian package, as Debian's tools see it. ---
 lintian --fail-on error,warning "$out"/ventrolik_1.00-1_amd64.changes || fail "lintian"
@@ -50,18 +45,15 @@ apt-get install -y -q "$deb" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt-g
 [ "$(command -v ventrolik)" = /usr/bin/ventrolik ] || fail "ventrolik is not on PATH"
 [ "$(ventrolik --version)" = "Ventrolik 1.00" ] || fail "ventrolik --version"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-eventually 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
-(cd "$work" && env -u QT_QPA_PLATFORM -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &
+start_xvfb
+(cd "$work" && env -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &
 app_pid=$!
 if ls /dev/parport* >/dev/null 2>&1; then
     eventually 20 visible Ventrolik >/dev/null || fail "no main window"
 else
     # No port here: the packaged IO.DLL says why, and the warning comes.
     eventually 20 visible Project1 >/dev/null || fail "no start-up warning"
-    grep -q "^IO.DLL: " "$work/stderr" || fail "the packaged IO.DLL said nothing: $(cat "$work/stderr")"
+    grep -q "^IO.DLL: " "$work/stderr" || fail "the packaged IO.DLL said nothing"
 fi
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
