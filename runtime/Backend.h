@@ -6,6 +6,7 @@
 #include "Form.h"
 #include "Runtime.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,9 +26,12 @@ public:
 // the form's handlers through raiseEvent.
 std::unique_ptr<Window> createWindow(Form& form);
 
-// Whether standard output and standard error reach the user: a terminal,
-// a console, a file or a pipe. Attaches to the parent's console if needed.
-bool attachConsole();
+// Whether `stream` (stdout or stderr) reaches the user: a terminal, a
+// console, a file or a pipe. Attaches to the parent's console if needed.
+bool attachConsole(std::FILE* stream);
+
+// Leaves the event loop: no form is loaded any more.
+void endLoop();
 
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title);
 

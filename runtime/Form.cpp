@@ -21,7 +21,16 @@ bool opensDropDown(std::span<const MenuItem> menu, std::size_t index)
     return menu[index].level == 0 && index + 1 < menu.size() && menu[index + 1].level > 0;
 }
 
+namespace {
+int loadedForms = 0;
+}
+
 Form::Form(const Layout& layout) : layout_(layout) {}
+
+bool Form::anyLoaded()
+{
+    return loadedForms > 0;
+}
 
 Form::~Form() = default;
 
@@ -30,6 +39,7 @@ void Form::Load()
     if (window_)
         return;
     window_ = backend::createWindow(*this);
+    ++loadedForms;
     Form_Load();
 }
 
@@ -45,6 +55,8 @@ void Form::Unload()
         return;
     Form_Unload();
     window_.reset();
+    if (--loadedForms == 0)
+        backend::endLoop();
 }
 
 } // namespace runtime

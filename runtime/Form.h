@@ -117,6 +117,9 @@ public:
 
     const Layout& layout() const { return layout_; }
     bool isLoaded() const { return window_ != nullptr; }
+    // Whether any form of the program is loaded. The program ends when the
+    // last one unloads.
+    static bool anyLoaded();
 
     // Builds the window (hidden) from the layout, then runs Form_Load.
     void Load();

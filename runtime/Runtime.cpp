@@ -66,7 +66,7 @@ namespace {
 
 void print(std::FILE* stream, std::string_view text)
 {
-    if (backend::attachConsole()) {
+    if (backend::attachConsole(stream)) {
         std::fwrite(text.data(), 1, text.size(), stream);
         std::fflush(stream);
     } else {

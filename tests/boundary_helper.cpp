@@ -1,6 +1,10 @@
-// A program whose start-up form fails to load. It answers the runtime's
-// error box and prints what the box said; the runtime must then end the
-// process.
+// Small programs on the runtime, run by tst_runtime:
+//
+//   boundary_helper               its start-up form fails to load; it answers
+//                                 the runtime's error box and prints what the
+//                                 box said, and the runtime must end it
+//   boundary_helper last-window   its one window is closed, as by the close
+//                                 box; with no form left, the program ends
 
 #include "TestSupport.h"
 
@@ -8,6 +12,7 @@
 #include "runtime/Runtime.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -26,10 +31,30 @@ protected:
     void Form_Load() override { throw runtime::Error("cannot load 'IO.DLL': IO.DLL: no such library"); }
 };
 
+class Plain : public runtime::Form {
+public:
+    Plain() : Form(kLayout) {}
+
+protected:
+    void Form_Load() override
+    {
+        QTimer::singleShot(0, [] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                window->close();
+        });
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "last-window") == 0) {
+        const int status = runtime::ThunRTMain({.title = "Project1", .startupForm = runtime::instanceOf<Plain>});
+        std::printf("ended with %d\n", status);
+        return status;
+    }
+
     QApplication application(argc, argv);
     BoxAnswerer answerer([](QMessageBox& box) {
         std::printf("box: %s | %s\n", qPrintable(box.windowTitle()), qPrintable(box.text().replace('\n', ' ')));

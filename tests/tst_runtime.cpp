@@ -98,6 +98,18 @@ private slots:
         QVERIFY(!out.contains("survived"));
         QVERIFY2(err.contains("run-time error: cannot load 'IO.DLL'"), qPrintable(err));
     }
+
+    void programEndsWithItsLastForm()
+    {
+        QProcess helper;
+        helper.setEnvironment(QProcess::systemEnvironment() << "QT_QPA_PLATFORM=offscreen");
+        helper.start(QCoreApplication::applicationDirPath() + "/boundary_helper", {"last-window"});
+        const bool ended = helper.waitForFinished(10000);
+        helper.kill();
+        helper.waitForFinished();
+        QVERIFY2(ended, "the program went on with no window");
+        QCOMPARE(helper.readAllStandardOutput(), "ended with 0\n");
+    }
 };
 
 QTEST_GUILESS_MAIN(RuntimeTest)

@@ -5,13 +5,19 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -20,10 +26,12 @@ namespace runtime::backend {
 
 namespace {
 
-std::filesystem::path executableDirectory()
+namespace fs = std::filesystem;
+
+fs::path executableDirectory()
 {
     std::error_code error;
-    auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    auto self = fs::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path() : self.parent_path();
 }
 
@@ -135,32 +143,108 @@ void* open(const char* path, std::string& reason)
     return handle;
 }
 
+void addFolder(std::vector<fs::path>& folders, fs::path folder)
+{
+    folder = folder.lexically_normal();
+    if (std::ranges::find(folders, folder) == folders.end())
+        folders.push_back(std::move(folder));
+}
+
+// The folders of an ld.so.conf file: paths separated by blanks, colons or
+// commas, "#" comments, and "include PATTERN" lines (relative patterns are
+// taken from the file's own folder).
+void addConfiguredFolders(std::vector<fs::path>& folders, const fs::path& file, int depth = 0)
+{
+    std::ifstream in(file);
+    for (std::string line; depth < 4 && std::getline(in, line);) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::string word;
+        if (!(words >> word))
+            continue;
+        if (word == "include") {
+            while (words >> word) {
+                fs::path pattern = fs::path(word).is_absolute() ? fs::path(word) : file.parent_path() / word;
+                glob_t found{};
+                if (glob(pattern.c_str(), 0, nullptr, &found) == 0)
+                    for (std::size_t i = 0; i < found.gl_pathc; ++i)
+                        addConfiguredFolders(folders, found.gl_pathv[i], depth + 1);
+                globfree(&found);
+            }
+            continue;
+        }
+        std::ranges::replace_if(line, [](char c) { return c == ':' || c == ',' || c == '\t'; }, ' ');
+        std::istringstream paths(line);
+        for (std::string path; paths >> path;)
+            if (fs::path(path).is_absolute())
+                addFolder(folders, path);
+    }
+}
+
+// Where the library may be, in order: the program's own folder, so that the
+// library built or shipped with it wins; the absolute entries of
+// LD_LIBRARY_PATH; and the folders the system's linker uses. Only absolute
+// folders: an empty or relative entry would be taken from the current
+// directory, where anyone could plant a library of that name.
+std::vector<fs::path> searchFolders()
+{
+    std::vector<fs::path> folders;
+    if (auto beside = executableDirectory(); !beside.empty())
+        addFolder(folders, beside);
+
+    static bool warned = false;
+    const char* variable = std::getenv("LD_LIBRARY_PATH");
+    std::string entries = variable ? variable : "";
+    std::ranges::replace(entries, ';', ':');
+    for (std::size_t from = 0; variable && *variable && from <= entries.size();) {
+        const std::size_t colon = std::min(entries.find(':', from), entries.size());
+        const std::string entry = entries.substr(from, colon - from);
+        from = colon + 1;
+        if (fs::path(entry).is_absolute()) {
+            addFolder(folders, entry);
+            continue;
+        }
+        if (!warned)
+            std::fprintf(stderr, "%s: LD_LIBRARY_PATH: skipped the %s, which would mean the current directory\n",
+                         appTitle().c_str(),
+                         entry.empty() ? "empty entry" : ("relative entry '" + entry + "'").c_str());
+    }
+    warned = true;
+
+    addConfiguredFolders(folders, "/etc/ld.so.conf");
+#ifdef VENTROLIK_MULTIARCH
+    addFolder(folders, "/lib/" VENTROLIK_MULTIARCH);
+    addFolder(folders, "/usr/lib/" VENTROLIK_MULTIARCH);
+#endif
+    addFolder(folders, "/lib");
+    addFolder(folders, "/usr/lib");
+    return folders;
+}
+
 } // namespace
 
 void* loadLibrary(const char* file, std::string& reason)
 {
-    // The program's own folder comes first, so the library that was built or
-    // shipped with it wins. It is named by an absolute path: a relative one
-    // would be taken from the current directory, where anyone could plant a
-    // library of that name.
-    auto beside = executableDirectory();
-    if (!beside.empty()) {
-        beside /= file;
-        if (std::filesystem::exists(beside)) {
-            if (std::string problem = problemWithLibrary(beside.c_str()); !problem.empty()) {
-                reason = beside.string() + ": " + problem;
-                return nullptr;
-            }
-            return open(beside.c_str(), reason);
+    // The system's own search is never used: it would take an empty entry of
+    // LD_LIBRARY_PATH for the current directory. Every candidate is checked
+    // before the loader sees it, and only ever by its absolute path.
+    const std::vector<fs::path> folders = searchFolders();
+    for (const fs::path& folder : folders) {
+        const fs::path candidate = folder / file;
+        std::error_code error;
+        if (!fs::exists(fs::symlink_status(candidate, error)))
+            continue;
+        if (std::string problem = problemWithLibrary(candidate.c_str()); !problem.empty()) {
+            reason = candidate.string() + ": " + problem;
+            return nullptr;
         }
+        return open(candidate.c_str(), reason);
     }
-    // Then the system's search (LD_LIBRARY_PATH, RUNPATH, the linker cache,
-    // the standard folders). For a bare name it never tries the current
-    // directory.
-    void* library = open(file, reason);
-    if (!library)
-        reason += " (looked beside the program and in the system's library path)";
-    return library;
+    reason = "no such file beside the program, in LD_LIBRARY_PATH or in the system's library folders (looked in";
+    for (const fs::path& folder : folders)
+        reason += " " + folder.string();
+    reason += ")";
+    return nullptr;
 }
 
 void* findSymbol(void* library, const char* name, std::string& reason)

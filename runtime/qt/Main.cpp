@@ -11,7 +11,8 @@ namespace runtime {
 
 int ThunRTMain(const Project& project)
 {
-    // The program takes nothing from its command line, so Qt is given none.
+    // The command line is the program's own (app/CommandLine.h), so Qt is
+    // given none of it.
     static int argc = 1;
     static char name[] = "ventrolik";
     static char* argv[] = {name, nullptr};
@@ -20,14 +21,21 @@ int ThunRTMain(const Project& project)
     QGuiApplication::setDesktopFileName(QStringLiteral(VENTROLIK_APP_ID));
 
     startProject(project);
+    if (!Form::anyLoaded())
+        return 0;
     return QApplication::exec();
 }
 
 namespace backend {
 
-bool attachConsole()
+bool attachConsole(std::FILE*)
 {
     return true; // a POSIX process always has its standard streams
+}
+
+void endLoop()
+{
+    QCoreApplication::exit(0);
 }
 
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title)

@@ -12,28 +12,40 @@ namespace runtime {
 int ThunRTMain(const Project& project)
 {
     startProject(project);
+    if (!Form::anyLoaded())
+        return 0;
     return backend::runMessageLoop();
 }
 
 namespace backend {
 
-bool attachConsole()
+namespace {
+
+// A GUI program gets no console of its own. A stream redirected to a file or
+// a pipe comes with its standard handle and is left as it is; a stream
+// without one is reopened on the console of the command prompt that started
+// the program, if one did.
+bool reachesUser(DWORD which, std::FILE* stream)
 {
-    // A GUI program gets no console of its own. Output redirected to a file
-    // or a pipe comes with the standard handles; otherwise the console of
-    // the command prompt that started the program, if one did, is borrowed.
-    static const bool attached = [] {
-        auto usable = [](DWORD which) {
-            HANDLE handle = GetStdHandle(which);
-            return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
-        };
-        if (usable(STD_OUTPUT_HANDLE) && usable(STD_ERROR_HANDLE))
-            return true;
-        if (!AttachConsole(ATTACH_PARENT_PROCESS))
-            return false;
-        return std::freopen("CONOUT$", "w", stdout) && std::freopen("CONOUT$", "w", stderr);
-    }();
-    return attached;
+    HANDLE handle = GetStdHandle(which);
+    if (handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN)
+        return true;
+    static const bool console = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
+    return console && std::freopen("CONOUT$", "w", stream);
+}
+
+} // namespace
+
+bool attachConsole(std::FILE* stream)
+{
+    static const bool output = reachesUser(STD_OUTPUT_HANDLE, stdout);
+    static const bool error = reachesUser(STD_ERROR_HANDLE, stderr);
+    return stream == stderr ? error : output;
+}
+
+void endLoop()
+{
+    PostQuitMessage(0);
 }
 
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title)
