@@ -1,11 +1,11 @@
 #pragma once
 
-// The program's version, names and resource numbers, for the About window
+// The program's names, version and resource numbers, for the About window
 // and the executable's resources. Plain macros, so that the resource
 // compiler reads them too.
 
-#define VENTROLIK_VERSION "1.00"
-#define VENTROLIK_VERSION_NUMBERS 1, 0, 0, 0
+#include "version.h"
+
 #define VENTROLIK_COMPANY "Kestrova"
 #define VENTROLIK_PRODUCT "Project1"
 #define VENTROLIK_NAME "Ventrolik"

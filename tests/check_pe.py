@@ -3,7 +3,7 @@
 subsystem, imports from Windows' own DLLs only, the version data, the
 program icon, and the application manifest.
 
-    check_pe.py Ventrolik.exe i686|x86_64
+    check_pe.py Ventrolik.exe i686|x86_64 VERSION
 """
 
 import struct
@@ -15,8 +15,6 @@ WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi
 VERSION_STRINGS = {
     "CompanyName": "Kestrova",
     "ProductName": "Project1",
-    "FileVersion": "1.00",
-    "ProductVersion": "1.00",
     "InternalName": "Ventrolik",
     "OriginalFilename": "Ventrolik.exe",
 }
@@ -117,7 +115,9 @@ def version_blocks(data, start=0):
 
 
 def main():
-    path, arch = sys.argv[1], sys.argv[2]
+    path, arch, version = sys.argv[1], sys.argv[2], sys.argv[3]
+    VERSION_STRINGS.update(FileVersion=version, ProductVersion=version)
+    major, minor = (int(number) for number in version.split("."))
     image = Image(open(path, "rb").read())
 
     check(image.machine == MACHINES[arch], f"machine {image.machine:#x} is {arch}")
@@ -129,8 +129,8 @@ def main():
     check(len(versions) == 1, "one version resource")
     key, fixed, children = version_blocks(versions[0])
     signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
-    check(signature == 0xFEEF04BD and (file_ms, file_ls) == (0x10000, 0) and (product_ms, product_ls) == (0x10000, 0),
-          "numeric file and product version 1.0.0.0")
+    check(signature == 0xFEEF04BD and (file_ms, file_ls) == (product_ms, product_ls) == (major << 16 | minor, 0),
+          f"numeric file and product version {major}.{minor}.0.0")
     tables = {table[0]: table for block in children if block[0] == "StringFileInfo" for table in block[2]}
     check(list(tables) == ["040904B0"], f"string table in US English, Unicode: {list(tables)}")
     strings = {k: v.decode("utf-16-le").rstrip("\0") for k, v, _ in tables.get("040904B0", ("", b"", []))[2]}

@@ -8,6 +8,7 @@ set -euo pipefail
 
 source "$(dirname "$0")/common.sh"
 program_arguments "$@"
+version=$("$(dirname "$0")/../tools/version")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM # cron has no display either
@@ -41,6 +42,7 @@ while IFS='|' read -r folder path arguments answer status calls printed; do
         IO_DRIVER_ANSWER=$answer exec ${runner:+"$runner"} "$work/$folder/$program" $arguments
     ) >"$work/out" 2>&1 || got=$?
     seen=$(paste -sd, "$work/calls" 2>/dev/null || true)
+    printed=${printed//\$version/$version}
     if [ "$printed" = nothing ]; then saw() { ! [ -s "$work/out" ]; }; else saw() { tr -d "\r" <"$work/out" | grep -q -- "$printed"; }; fi
     if [ "$got" != "$status" ] || [ "$seen" != "$calls" ] || ! saw; then
         echo "not ok '$arguments' (driver $answer, LD_LIBRARY_PATH $path): status $got, calls '$seen', printed:"
@@ -59,7 +61,7 @@ alone | :            | on         | 1 | 1 |                                     
 alone | .            | on         | 1 | 1 |                                     | skipped the relative entry '.'
 alone | lib          | on         | 1 | 1 |                                     | skipped the relative entry 'lib'
 alone | $work/broken | on         | 1 | 1 |                                     | cannot load 'IO.DLL': .*/broken/IO.DLL: file is truncated
-app   | -            | --version  | 1 | 0 |                                     | ^Ventrolik 1.00$
+app   | -            | --version  | 1 | 0 |                                     | ^Ventrolik $version$
 app   | -            | --help     | 1 | 0 |                                     | ^  off  *switch the fan off
 app   | -            | --help off | 1 | 0 |                                     | ^Usage: ventrolik
 app   | -            | up         | 1 | 2 |                                     | unknown argument 'up'

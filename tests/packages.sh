@@ -10,7 +10,8 @@ set -euo pipefail
 out=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
-deb=$out/ventrolik_1.00-1_amd64.deb
+version=$("$here/../tools/version")
+deb=$out/ventrolik_$version-1_amd64.deb
 [ -f "$deb" ] || { echo "SKIP: no $deb: run tools/package first"; exit 77; }
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: installing the package needs root"; exit 77; }
 
@@ -24,10 +25,15 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# The documents that name the version say the one CMake has.
+[ "$(dpkg-parsechangelog -l "$here/../debian/changelog" -S Version)" = "$version-1" ] || fail "debian/changelog is not at $version"
+for document in linux/org.kestrova.Ventrolik.metainfo.xml linux/ventrolik.1 windows/README.txt; do
+    grep -q "Ventrolik $version\|release version=\"$version\"" "$here/../resources/$document" || fail "$document does not say $version"
+done
 ok() { echo "ok: $*"; }
 
 # --- The Debian package, as Debian's tools see it. ---
-lintian --fail-on error,warning "$out"/ventrolik_1.00-1_amd64.changes || fail "lintian"
+lintian --fail-on error,warning "$out"/ventrolik_$version-1_amd64.changes || fail "lintian"
 dpkg-deb -x "$deb" "$work/deb"
 desktop-file-validate "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$work/deb/usr/share/metainfo/org.kestrova.Ventrolik.metainfo.xml" >/dev/null ||
@@ -35,7 +41,7 @@ appstreamcli validate --no-net "$work/deb/usr/share/metainfo/org.kestrova.Ventro
 for binary in "$work"/deb/usr/lib/*/ventrolik/{ventrolik,IO.DLL}; do
     file -L "$binary" | grep ", stripped" >/dev/null || fail "$binary is not stripped"
 done
-dpkg-deb -c "$out"/ventrolik-dbgsym_1.00-1_amd64.deb | grep '/usr/lib/debug/.build-id/.*\.debug$' >/dev/null ||
+dpkg-deb -c "$out"/ventrolik-dbgsym_$version-1_amd64.deb | grep '/usr/lib/debug/.build-id/.*\.debug$' >/dev/null ||
     fail "no debug symbols in the -dbgsym package"
 ok "lintian, desktop-file-validate, appstreamcli, stripped binaries with their symbols apart"
 
@@ -43,7 +49,7 @@ ok "lintian, desktop-file-validate, appstreamcli, stripped binaries with their s
 apt-get purge -y -q ventrolik >/dev/null 2>&1 || true
 apt-get install -y -q "$deb" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt-get install"; }
 [ "$(command -v ventrolik)" = /usr/bin/ventrolik ] || fail "ventrolik is not on PATH"
-[ "$(ventrolik --version)" = "Ventrolik 1.00" ] || fail "ventrolik --version"
+[ "$(ventrolik --version)" = "Ventrolik $version" ] || fail "ventrolik --version"
 
 start_xvfb
 (cd "$work" && env -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &
@@ -70,7 +76,7 @@ done <<<"$installed"
 ok "purged, nothing left behind"
 
 # --- Windows: the zip. ---
-unzip -q "$out/Ventrolik-1.00-win32.zip" -d "$work/zip"
+unzip -q "$out/Ventrolik-$version-win32.zip" -d "$work/zip"
 [ "$(cd "$work/zip" && ls | paste -sd' ')" = "LICENSE.txt README.txt Ventrolik.exe" ] || fail "the zip holds $(ls "$work/zip")"
 for text in README.txt LICENSE.txt; do
     [ "$(grep -c $'\r$' "$work/zip/$text")" = "$(wc -l <"$work/zip/$text")" ] || fail "$text has lines without CRLF"
@@ -85,7 +91,7 @@ export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
 c=$WINEPREFIX/drive_c
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Ventrolik'
-wine "$out/Ventrolik-1.00-setup.exe" /S && wineserver -w
+wine "$out/Ventrolik-$version-setup.exe" /S && wineserver -w
 folder=$(find "$c" -path '*/Program Files*/Ventrolik' -type d)
 [ -n "$folder" ] || fail "nothing installed under Program Files"
 [ "$(cd "$folder" && ls | paste -sd' ')" = "LICENSE.txt README.txt Uninstall.exe Ventrolik.exe" ] ||

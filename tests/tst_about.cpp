@@ -4,6 +4,7 @@
 
 #include "forms/Form1.h"
 #include "forms/frmAbout.h"
+#include "program.h"
 #include "runtime/Runtime.h"
 
 #include <QAccessible>
@@ -111,7 +112,7 @@ private slots:
         QTest::newRow("Label1") << "Label1" << QRect(72, 56, 113, 17) << "tamrelo@example.org" << QColor(0, 0, 255);
         QTest::newRow("lblTitle") << "lblTitle" << QRect(70, 8, 259, 40)
                                   << "Kestrova Ventrolik" + QString(134, ' ') + "Autor: Tamrelo" << QColor(0, 0, 0);
-        QTest::newRow("lblVersion") << "lblVersion" << QRect(70, 80, 259, 15) << "Verzija: 1.00" << QColor();
+        QTest::newRow("lblVersion") << "lblVersion" << QRect(70, 80, 259, 15) << "Verzija: " VENTROLIK_VERSION << QColor();
         QTest::newRow("lblDisclaimer")
             << "lblDisclaimer" << QRect(16, 112, 258, 31)
             << "Upozorenje: Autor programa ne odgovara za eventualnu stetu nastalu koriscenjem ovog programa"
@@ -187,7 +188,7 @@ private slots:
         open();
         QVERIFY(about());
         QCOMPARE(about()->geometry(), QRect(156, 129, 382, 149));
-        QCOMPARE(about()->findChild<QLabel*>("lblVersion")->text(), "Verzija: 1.00");
+        QCOMPARE(about()->findChild<QLabel*>("lblVersion")->text(), "Verzija: " VENTROLIK_VERSION);
         QCOMPARE(about()->findChild<QLabel*>("Label1")->text(), "tamrelo@example.org");
     }
 

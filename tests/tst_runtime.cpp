@@ -34,7 +34,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("width"); // in characters
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("fits") << "Verzija: 1.00" << 20 << QStringList{"Verzija: 1.00"};
+        QTest::newRow("fits") << "Verzija: 2.5" << 20 << QStringList{"Verzija: 2.5"};
         QTest::newRow("breaks at the last blank that fits")
             << "Autor programa ne odgovara" << 16 << QStringList{"Autor programa", "ne odgovara"};
         QTest::newRow("a run of blanks goes with the break")
@@ -67,8 +67,8 @@ private slots:
         QTest::newRow("a run of blanks that lays out two lines")
             << "Kestrova Ventrolik" + QString(134, ' ') + "Autor: Tamrelo"
             << "Kestrova Ventrolik, Autor: Tamrelo";
-        QTest::newRow("single blanks stay") << "Verzija: 1.00"
-                                            << "Verzija: 1.00";
+        QTest::newRow("single blanks stay") << "Verzija: 2.5"
+                                            << "Verzija: 2.5";
         QTest::newRow("blanks at the ends go") << "  a b  "
                                                << "a b";
         QTest::newRow("only blanks") << "   "

@@ -14,7 +14,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 # version data and icon.
 add_test(NAME pe_file
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_pe.py
-          $<TARGET_FILE:ventrolik> ${CMAKE_SYSTEM_PROCESSOR})
+          $<TARGET_FILE:ventrolik> ${CMAKE_SYSTEM_PROCESSOR} ${PROJECT_VERSION})
 
 # The program end to end under Wine in Xvfb, and its command line: the
 # 64-bit build always, and the 32-bit one, which is what we ship, where the

@@ -2,7 +2,8 @@
 ; under "Add or remove programs". The port library IO.DLL is the user's own
 ; and is neither asked for nor installed.
 ;
-;   makensis -DFILES=folder-with-Ventrolik.exe-README.txt-LICENSE.txt -DOUT=setup.exe ventrolik.nsi
+;   makensis -DFILES=folder-with-Ventrolik.exe-README.txt-LICENSE.txt -DOUT=setup.exe
+;            -DVERSION=$(tools/version) -DVERSION_NUMBERS=$(tools/version --numbers) ventrolik.nsi
 
 Unicode true
 Name "Ventrolik"
@@ -13,11 +14,11 @@ SetCompressor /SOLID lzma
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Ventrolik"
 
-VIProductVersion "1.0.0.0"
+VIProductVersion "${VERSION_NUMBERS}"
 VIAddVersionKey /LANG=1033 "ProductName" "Ventrolik"
 VIAddVersionKey /LANG=1033 "CompanyName" "Kestrova"
-VIAddVersionKey /LANG=1033 "FileVersion" "1.00"
-VIAddVersionKey /LANG=1033 "FileDescription" "Ventrolik 1.00 setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "FileDescription" "Ventrolik ${VERSION} setup"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 the Ventrolik developers, MIT licence"
 
 Page directory
@@ -35,7 +36,7 @@ Section "Ventrolik"
   CreateShortcut "$SMPROGRAMS\Ventrolik.lnk" "$INSTDIR\Ventrolik.exe"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Ventrolik"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "1.00"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Kestrova"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Ventrolik.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
