@@ -62,6 +62,55 @@ std::optional<std::uint16_t> parseBaseAddress(std::string_view text)
 
 namespace {
 
+// Whether a range "first-last" of hexadecimal numbers (with or without 0x)
+// includes `port`.
+bool rangeIncludes(std::string_view range, std::uint16_t port)
+{
+    const auto dash = range.find('-');
+    if (dash == std::string_view::npos)
+        return false;
+    auto number = [](std::string_view text) {
+        if (text.starts_with("0x"))
+            text.remove_prefix(2);
+        unsigned value = 0;
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+        return error == std::errc() && end == text.data() + text.size() ? std::optional(value) : std::nullopt;
+    };
+    const auto first = number(range.substr(0, dash)), last = number(range.substr(dash + 1));
+    return first && last && *first <= port && port <= *last;
+}
+
+} // namespace
+
+bool systemListsParallelPort(const System& system, std::uint16_t port)
+{
+    std::error_code error;
+    for (const auto& device : fs::directory_iterator(system.pnpDir, error)) {
+        std::istringstream ids(readText(device.path() / "id").value_or(""));
+        std::string id;
+        while (ids >> id && id != "PNP0400" && id != "PNP0401") {
+        }
+        if (id != "PNP0400" && id != "PNP0401")
+            continue;
+        // "io 0x378-0x37f", one line per range.
+        std::istringstream resources(readText(device.path() / "resources").value_or(""));
+        for (std::string line; std::getline(resources, line);)
+            if (line.starts_with("io ") && rangeIncludes(trimmed(line.substr(3)), port))
+                return true;
+    }
+    // "  0378-037a : parport0", indented by nesting.
+    std::istringstream ports(readText(system.ioportsFile).value_or(""));
+    for (std::string line; std::getline(ports, line);) {
+        const auto colon = line.find(" : ");
+        if (colon != std::string::npos && line.substr(colon + 3).starts_with("parport") &&
+            rangeIncludes(trimmed(line.substr(0, colon)), port))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
 std::string deviceError(const char* action, int error, const fs::path& device)
 {
     return std::string("cannot ") + action + " '" + device.string() + "': " + std::strerror(error);
@@ -230,7 +279,9 @@ void ParallelPorts::release(int fd)
 
 bool ParallelPorts::directIo(std::uint16_t port)
 {
-    if (!system_.directIoAllowed(port, 1))
+    // Only where the system lists a port: elsewhere nothing answers at the
+    // address, and a write there would be a failure reported as success.
+    if (!systemListsParallelPort(system_, port) || !system_.directIoAllowed(port, 1))
         return false;
     if (!directIoAnnounced_) {
         directIoAnnounced_ = true;
@@ -256,8 +307,12 @@ bool ParallelPorts::canReach(std::uint16_t port)
     }
     if (directIo(port))
         return true;
-    system_.report("no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port) +
-                   " (is there a parallel port, and is the 'ppdev' module loaded?)");
+    if (!systemListsParallelPort(system_, port))
+        system_.report("no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port) +
+                       ", and the system lists no parallel port at that address (is there one?)");
+    else
+        system_.report("no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port) +
+                       " (is the 'ppdev' module loaded?)");
     return false;
 }
 

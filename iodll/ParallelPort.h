@@ -25,6 +25,10 @@ struct System {
     std::filesystem::path deviceDir = "/dev";
     // Where the user may choose the device for LPT1 when no port is at 888.
     std::filesystem::path configFile = "/etc/ventrolik.conf";
+    // The firmware's Plug and Play devices, and the kernel's I/O port map:
+    // where the system lists a parallel port without anyone touching it.
+    std::filesystem::path pnpDir = "/sys/bus/pnp/devices";
+    std::filesystem::path ioportsFile = "/proc/ioports";
     std::function<std::optional<std::string>(const char* name)> environment;
     // Returns a descriptor, or -1 with errno set.
     std::function<int(const std::filesystem::path& device)> open;
@@ -44,6 +48,10 @@ System linuxSystem();
 // The first decimal field of a parportN/base-addr file, or nothing when the
 // text doesn't start with one.
 std::optional<std::uint16_t> parseBaseAddress(std::string_view text);
+
+// Whether the firmware (a PNP0400 or PNP0401 device with an I/O range) or the
+// kernel's port map lists a parallel port whose registers include `port`.
+bool systemListsParallelPort(const System& system, std::uint16_t port);
 
 // What to tell the user when `device` can't be opened or claimed, with a
 // hint at the fix.

@@ -30,6 +30,24 @@ struct Machine {
     void configure(const std::string& text) { std::ofstream(configFile()) << text; }
     fs::path configFile() const { return fs::path(proc.path().toStdString()) / "ventrolik.conf"; }
 
+    // The port as the firmware lists it, or as the kernel's port map does.
+    void listPort(const std::string& how)
+    {
+        const fs::path root = proc.path().toStdString();
+        if (how == "pnp") {
+            fs::create_directories(root / "pnp" / "00:05");
+            std::ofstream(root / "pnp" / "00:05" / "id") << "PNP0400\n";
+            std::ofstream(root / "pnp" / "00:05" / "resources") << "state = active\nio 0x378-0x37f\nirq 7\n";
+        } else if (how == "ioports") {
+            std::ofstream(root / "ioports") << "0000-0cf7 : PCI Bus 0000:00\n  0378-037a : parport0\n";
+        } else if (how == "elsewhere") {
+            fs::create_directories(root / "pnp" / "00:05");
+            std::ofstream(root / "pnp" / "00:05" / "id") << "PNP0401\n";
+            std::ofstream(root / "pnp" / "00:05" / "resources") << "state = active\nio 0x278-0x27f\n";
+            std::ofstream(root / "ioports") << "  0378-037a : serial\n";
+        }
+    }
+
     void addPort(int number, const std::string& baseAddr, const std::string& active = "none\n")
     {
         const fs::path dir = fs::path(proc.path().toStdString()) / ("parport" + std::to_string(number));
@@ -44,6 +62,8 @@ struct Machine {
         system.parportDir = proc.path().toStdString();
         system.deviceDir = "/dev";
         system.configFile = configFile();
+        system.pnpDir = fs::path(proc.path().toStdString()) / "pnp";
+        system.ioportsFile = fs::path(proc.path().toStdString()) / "ioports";
         system.environment = [this](const char* name) -> std::optional<std::string> {
             auto value = environment.find(name);
             return value == environment.end() ? std::nullopt : std::optional(value->second);
@@ -260,24 +280,31 @@ private slots:
         QTest::addColumn<int>("openError");
         QTest::addColumn<int>("claimError");
         QTest::addColumn<bool>("directIo");
+        QTest::addColumn<QString>("listed"); // by the system, without ppdev
         QTest::addColumn<bool>("reachable");
         QTest::addColumn<QString>("report");
-        QTest::newRow("free port") << true << "none\n" << 0 << 0 << false << true << "";
+        QTest::newRow("free port") << true << "none\n" << 0 << 0 << false << "" << true << "";
         QTest::newRow("held by another driver")
             << true << "lp0\n"
-            << 0 << 0 << false << false << "cannot use '/dev/parport0': 'lp0' holds the port";
-        QTest::newRow("no permission") << true << "none\n" << EACCES << 0 << false << false << "'lp' group";
+            << 0 << 0 << false << "" << false << "cannot use '/dev/parport0': 'lp0' holds the port";
+        QTest::newRow("no permission") << true << "none\n" << EACCES << 0 << false << "" << false << "'lp' group";
         QTest::newRow("claim refused") << true << "none\n"
-                                       << 0 << EBUSY << false << false
+                                       << 0 << EBUSY << false << "" << false
                                        << "cannot claim '/dev/parport0': Device or resource busy";
         QTest::newRow("exclusive use by another program")
             << true << "none\n"
-            << 0 << ENXIO << false << false
+            << 0 << ENXIO << false << "" << false
             << "cannot claim '/dev/parport0': No such device or address (another program has exclusive use";
-        QTest::newRow("no ppdev port") << false << "" << 0 << 0 << false << false
-                                       << "no parallel port at 0x378: no /dev/parport* has base 888";
-        QTest::newRow("direct I/O allowed")
-            << false << "" << 0 << 0 << true << true << "writing to port 0x378 directly";
+        QTest::newRow("no ppdev port") << false << "" << 0 << 0 << false << "pnp" << false
+                                       << "no /dev/parport* has base 888 (is the 'ppdev' module loaded?)";
+        QTest::newRow("no port at all") << false << "" << 0 << 0 << false << "" << false
+                                        << "the system lists no parallel port at that address";
+        QTest::newRow("direct I/O where the firmware lists the port")
+            << false << "" << 0 << 0 << true << "pnp" << true << "writing to port 0x378 directly";
+        QTest::newRow("direct I/O where the kernel lists the port")
+            << false << "" << 0 << 0 << true << "ioports" << true << "writing to port 0x378 directly";
+        QTest::newRow("direct I/O allowed, but no port listed there")
+            << false << "" << 0 << 0 << true << "elsewhere" << false << "the system lists no parallel port";
     }
 
     void driverCheck()
@@ -287,6 +314,7 @@ private slots:
         QFETCH(int, openError);
         QFETCH(int, claimError);
         QFETCH(bool, directIo);
+        QFETCH(QString, listed);
         QFETCH(bool, reachable);
         QFETCH(QString, report);
         Machine machine;
@@ -295,6 +323,7 @@ private slots:
         machine.openError = openError;
         machine.claimError = claimError;
         machine.directIo = directIo;
+        machine.listPort(listed.toStdString());
 
         {
             ParallelPorts ports = machine.ports();
@@ -328,6 +357,7 @@ private slots:
     {
         Machine machine;
         machine.directIo = true;
+        machine.listPort("pnp");
         ParallelPorts ports = machine.ports();
         ports.wordOut(888, 1);
         ports.out(888, 0);
