@@ -82,7 +82,7 @@ for text in README.txt LICENSE.txt; do
     [ "$(grep -c $'\r$' "$work/zip/$text")" = "$(wc -l <"$work/zip/$text")" ] || fail "$text has lines without CRLF"
 done
 i686-w64-mingw32-objdump -h "$work/zip/Ventrolik.exe" | grep '\.debug' >/dev/null && fail "Ventrolik.exe is not stripped"
-python3 "$here/check_pe.py" "$work/zip/Ventrolik.exe" i686 >/dev/null || fail "the zip's Ventrolik.exe"
+python3 "$here/check_pe.py" "$work/zip/Ventrolik.exe" i686 "$version" >/dev/null || fail "the zip's Ventrolik.exe"
 ok "zip: the stripped 32-bit program, README.txt and LICENSE.txt with CRLF line ends"
 
 # --- Windows: the installer under Wine, silently, then its uninstaller. ---
