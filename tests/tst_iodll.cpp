@@ -1,10 +1,13 @@
-// IO.DLL's port logic against a made-up /proc and a recording stand-in for
-// the ppdev ioctls.
+// IO.DLL's port logic against a made-up /proc and /sys, and a recording
+// stand-in for the ppdev and hidraw ioctls and the serial line.
 
-#include "ParallelPort.h"
+#include "Lpt1.h"
+#include "PortLibrary.h"
+#include "Relays.h"
 
 #include <QtTest>
 
+#include <linux/hidraw.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
 
@@ -13,7 +16,7 @@
 #include <map>
 
 namespace fs = std::filesystem;
-using iodll::ParallelPorts;
+using iodll::PortLibrary;
 
 namespace {
 
@@ -56,10 +59,28 @@ struct Machine {
         std::ofstream(dir / "devices" / "active") << active;
     }
 
-    ParallelPorts ports()
+    // A HID relay board as sysfs describes it, with its ID.
+    void addBoard(int number, const std::string& name, const std::string& id)
+    {
+        const fs::path dir = fs::path(proc.path().toStdString()) / "hidraw" / ("hidraw" + std::to_string(number));
+        fs::create_directories(dir / "device");
+        std::ofstream(dir / "device" / "uevent") << "HID_ID=0003:000016C0:000005DF\nHID_NAME=" << name << "\n";
+        boardIds["/dev/hidraw" + std::to_string(number)] = id;
+    }
+    std::map<std::string, std::string> boardIds;
+    std::map<int, std::string> opened; // descriptor -> device
+    int featureError = 0;
+
+    static QString bytes(const void* data, std::size_t size)
+    {
+        return QByteArray(static_cast<const char*>(data), qsizetype(size)).toHex(' ');
+    }
+
+    PortLibrary ports()
     {
         iodll::System system;
         system.parportDir = proc.path().toStdString();
+        system.hidrawDir = fs::path(proc.path().toStdString()) / "hidraw";
         system.deviceDir = "/dev";
         system.configFile = configFile();
         system.pnpDir = fs::path(proc.path().toStdString()) / "pnp";
@@ -71,9 +92,32 @@ struct Machine {
         system.open = [this](const fs::path& device) {
             calls << "open " + QString::fromStdString(device.string());
             errno = openError;
-            return openError ? -1 : 3;
+            if (openError)
+                return -1;
+            const int fd = 3 + int(opened.size());
+            opened[fd] = device.string();
+            return fd;
         };
-        system.ioctl = [this](int, unsigned long request, void* argument) {
+        system.write = [this](int, const void* data, std::size_t size) {
+            calls << "serial " + bytes(data, size);
+            return long(size);
+        };
+        system.setSerial9600 = [this](int) {
+            calls << "9600 8N1";
+            return 0;
+        };
+        system.ioctl = [this](int fd, unsigned long request, void* argument) {
+            if (request == HIDIOCSFEATURE(9)) {
+                calls << "feature " + bytes(argument, 9);
+                errno = featureError;
+                return featureError ? -1 : 9;
+            }
+            if (request == HIDIOCGFEATURE(9)) {
+                auto* report = static_cast<std::uint8_t*>(argument);
+                const std::string id = boardIds[opened[fd]];
+                std::copy(id.begin(), id.end(), report + 1);
+                return 9;
+            }
             switch (request) {
             case PPCLAIM:
                 calls << "claim";
@@ -98,7 +142,7 @@ struct Machine {
             calls << QString("outb %1 %2").arg(port).arg(value);
         };
         system.report = [this](const std::string& line) { reports << QString::fromStdString(line); };
-        return ParallelPorts(system);
+        return PortLibrary(system);
     }
 };
 
@@ -132,91 +176,117 @@ private slots:
         QCOMPARE(parsed ? int(*parsed) : -1, base);
     }
 
-    void findsTheDeviceByBase_data()
+    // Which device a port number means: one table for the choice of LPT1
+    // and for the ports that mean their own address.
+    void route_data()
     {
+        QTest::addColumn<QList<int>>("bases");   // of /dev/parport0, 1, ...
+        QTest::addColumn<QStringList>("boards"); // "NAME ID" of /dev/hidraw0, 1, ...
+        QTest::addColumn<QString>("setting");    // VENTROLIK_LPT1; empty: unset
         QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("device"); // empty: none
-        QTest::newRow("data register") << 888 << "/dev/parport1";
-        QTest::newRow("control register") << 890 << "/dev/parport1";
-        QTest::newRow("past the port") << 891 << "";
-        QTest::newRow("card at another base") << 0xE000 << "/dev/parport0";
-        QTest::newRow("no such port") << 0x3BC << "";
-    }
-
-    void findsTheDeviceByBase()
-    {
-        QFETCH(int, port);
-        QFETCH(QString, device);
-        Machine machine;
-        machine.addPort(0, "57344\t57352\n");
-        machine.addPort(1, "888\t1912\n");
-        machine.addPort(2, "garbage\n");
-        const auto found = machine.ports().find(std::uint16_t(port));
-        QCOMPARE(found.device ? QString::fromStdString(found.device->path.string()) : QString(), device);
-    }
-
-    // Without a port at 888, LPT1 is the port the user chose, or the only one.
-    void findsLpt1Anywhere_data()
-    {
-        QTest::addColumn<QStringList>("bases"); // parport0, parport1, ...
-        QTest::addColumn<QString>("variable");  // VENTROLIK_LPT1; empty: unset
-        QTest::addColumn<QString>("config");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("device");          // empty: none
-        QTest::addColumn<QString>("says");            // the one line reported
-        const QStringList cards = {"53264", "57344"}; // 0xd010, 0xe000
-        QTest::newRow("the port at 888 before any setting") << QStringList{"53264", "888"} << "/dev/parport0"
-                                                            << "" << 888 << "/dev/parport1"
-                                                            << "";
-        QTest::newRow("the only port") << QStringList{"53264"} << ""
-                                       << "" << 888 << "/dev/parport0"
-                                       << "LPT1 (0x378) is /dev/parport0 at 0xd010";
-        QTest::newRow("its control register") << QStringList{"53264"} << ""
-                                              << "" << 890 << "/dev/parport0"
-                                              << "LPT1 (0x378) is /dev/parport0 at 0xd010";
+        QTest::addColumn<QString>("device");  // empty: none
+        QTest::addColumn<QString>("refusal"); // how it starts
+        const QList<int> cards = {0xd010, 0xe000};
+        const QStringList boards = {"USBRelay2 ABCDE", "USBRelay8 FGHIJ"};
+        QTest::newRow("the port at 888 before any setting")
+            << QList<int>{0xd010, 888} << boards << "/dev/parport0" << 888 << "/dev/parport1"
+            << "";
+        QTest::newRow("the only port") << QList<int>{0xd010} << QStringList{} << "" << 888 << "/dev/parport0"
+                                       << "";
+        QTest::newRow("its control register") << QList<int>{0xd010} << QStringList{} << "" << 890 << "/dev/parport0"
+                                              << "";
         QTest::newRow("several, none chosen")
-            << cards << ""
-            << "" << 888 << ""
+            << cards << QStringList{} << "" << 888 << ""
             << "no parallel port at 0x378, and more than one elsewhere: /dev/parport0 at 0xd010, /dev/parport1 at "
                "0xe000 (choose one for LPT1 with a line LPT1=/dev/parportN in ";
-        QTest::newRow("chosen in the file") << cards << ""
-                                            << "# the fan\n LPT1 = /dev/parport1 # the card\n"
-                                            << 888 << "/dev/parport1"
-                                            << "LPT1 (0x378) is /dev/parport1 at 0xe000";
-        QTest::newRow("the variable before the file") << cards << "/dev/parport0"
-                                                      << "LPT1=/dev/parport1" << 888 << "/dev/parport0"
-                                                      << "LPT1 (0x378) is /dev/parport0 at 0xd010";
-        QTest::newRow("a missing device chosen")
-            << cards << "/dev/parport7"
-            << "" << 888 << ""
+        QTest::newRow("one chosen") << cards << QStringList{} << "/dev/parport1" << 888 << "/dev/parport1"
+                                    << "";
+        QTest::newRow("a missing port chosen")
+            << cards << QStringList{} << "/dev/parport7" << 888 << ""
             << "LPT1 is set to '/dev/parport7' in VENTROLIK_LPT1, but there is no such parallel port";
-        QTest::newRow("other ports mean their address") << cards << "/dev/parport0"
-                                                        << "" << 0xE000 << "/dev/parport1"
-                                                        << "";
+        QTest::newRow("other ports mean their address")
+            << cards << QStringList{} << "/dev/parport0" << 0xe000 << "/dev/parport1"
+            << "";
+        QTest::newRow("past the port") << QList<int>{888} << QStringList{} << "" << 891 << ""
+                                       << "";
+        QTest::newRow("nothing at all") << QList<int>{} << QStringList{} << "" << 888 << ""
+                                        << "";
+        QTest::newRow("the only board") << QList<int>{} << boards.mid(0, 1) << "" << 888 << "/dev/hidraw0"
+                                        << "";
+        QTest::newRow("the only port before the only board")
+            << QList<int>{0xd010} << boards.mid(0, 1) << "" << 888 << "/dev/parport0"
+            << "";
+        QTest::newRow("several boards, none chosen")
+            << QList<int>{} << boards << "" << 888 << ""
+            << "no parallel port at 0x378, and more than one relay board: relay board USBRelay2 'ABCDE' on "
+               "/dev/hidraw0, relay board USBRelay8 'FGHIJ' on /dev/hidraw1 (choose one for LPT1 with a line LPT1=ID";
+        QTest::newRow("a board chosen by its ID") << cards << boards << "FGHIJ" << 888 << "/dev/hidraw1"
+                                                  << "";
+        QTest::newRow("a board chosen by its device")
+            << QList<int>{} << boards << "/dev/hidraw1" << 888 << "/dev/hidraw1"
+            << "";
+        QTest::newRow("a missing board chosen")
+            << QList<int>{} << boards << "KLMNO" << 888 << ""
+            << "LPT1 is set to 'KLMNO' in VENTROLIK_LPT1, but there is no such relay board (the boards are relay";
+        QTest::newRow("a serial module, only when named")
+            << QList<int>{} << boards << "/dev/ttyUSB0 relays=2" << 888 << "/dev/ttyUSB0"
+            << "";
+        QTest::newRow("a relay count out of range")
+            << QList<int>{} << QStringList{} << "/dev/ttyUSB0 relays=9" << 888 << ""
+            << "LPT1 is set to '/dev/ttyUSB0 relays=9' in VENTROLIK_LPT1, and 'relays=9' is not relays=N";
     }
 
-    void findsLpt1Anywhere()
+    void route()
     {
-        QFETCH(QStringList, bases);
-        QFETCH(QString, variable);
-        QFETCH(QString, config);
+        QFETCH(QList<int>, bases);
+        QFETCH(QStringList, boards);
+        QFETCH(QString, setting);
         QFETCH(int, port);
         QFETCH(QString, device);
-        QFETCH(QString, says);
-        Machine machine;
+        QFETCH(QString, refusal);
+        iodll::Inventory inventory{{}, {}, "/etc/ventrolik.conf"};
         for (int i = 0; i < bases.size(); ++i)
-            machine.addPort(i, bases[i].toStdString() + "\t0\n");
-        if (!variable.isEmpty())
-            machine.environment["VENTROLIK_LPT1"] = variable.toStdString();
-        machine.configure(config.toStdString());
-        ParallelPorts ports = machine.ports();
-        const iodll::Lookup found = ports.find(std::uint16_t(port));
-        QCOMPARE(found.device ? QString::fromStdString(found.device->path.string()) : QString(), device);
-        QCOMPARE(found.offset, found.device ? port - (port >= 0xE000 ? 0xE000 : 888) : 0);
-        const QString line = found.device ? machine.reports.value(0) : QString::fromStdString(found.refusal);
-        QVERIFY2(says.isEmpty() ? line.isEmpty() : line.startsWith(says), qPrintable(line));
-        ports.find(std::uint16_t(port));
-        QVERIFY(machine.reports.size() <= 1); // said once a run
+            inventory.ports.push_back({"/dev/parport" + std::to_string(i), std::uint16_t(bases[i])});
+        for (int i = 0; i < boards.size(); ++i) {
+            const QStringList words = boards[i].split(' ');
+            inventory.boards.push_back({"/dev/hidraw" + std::to_string(i), words[0].toStdString(),
+                                        words[1].toStdString(), *iodll::relays::relayCount(words[0].toStdString())});
+        }
+        iodll::System system;
+        system.environment = [&](const char*) -> std::optional<std::string> {
+            return setting.isEmpty() ? std::nullopt : std::optional(setting.toStdString());
+        };
+        system.configFile = "/nonexistent";
+
+        const iodll::Route found = iodll::route(inventory, iodll::lpt1Setting(system), std::uint16_t(port));
+        const QString path =
+            found.device
+                ? QString::fromStdString(std::visit([](const auto& d) { return d.path.string(); }, *found.device))
+                : QString();
+        QCOMPARE(path, device);
+        QVERIFY2(refusal.isEmpty() ? found.refusal.empty() : found.refusal.starts_with(refusal.toStdString()),
+                 found.refusal.c_str());
+        if (found.device)
+            QCOMPARE(found.offset, port - (port >= 0xe000 ? 0xe000 : 888));
+    }
+
+    void relayCount_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("relays"); // 0: not a relay board
+        QTest::newRow("the kernel's name") << "www.dcttech.com USBRelay2" << 2;
+        QTest::newRow("the product alone") << "USBRelay8" << 8;
+        QTest::newRow("no count") << "USBRelay" << 0;
+        QTest::newRow("count out of range") << "USBRelay9" << 0;
+        QTest::newRow("another product") << "www.dcttech.com USBKeyboard1" << 0;
+        QTest::newRow("glued to the maker") << "makerUSBRelay2" << 0;
+    }
+
+    void relayCount()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, relays);
+        QCOMPARE(iodll::relays::relayCount(name.toStdString()).value_or(0), relays);
     }
 
     void describesOpenErrors_data()
@@ -264,13 +334,72 @@ private slots:
         QFETCH(QStringList, calls);
         Machine machine;
         machine.addPort(0, "888\t1912\n");
-        ParallelPorts ports = machine.ports();
+        PortLibrary ports = machine.ports();
         if (word)
             ports.wordOut(std::uint16_t(port), std::uint16_t(value));
         else
             ports.out(std::uint16_t(port), std::uint8_t(value));
         QCOMPARE(machine.calls, calls);
         QCOMPARE(machine.reports, QStringList());
+    }
+
+    // A relay board or a serial module as LPT1: each data bit sets its relay,
+    // in one report or frame per relay at every write.
+    void relayWrites_data()
+    {
+        QTest::addColumn<QString>("setting"); // empty: the only board
+        QTest::addColumn<bool>("word");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QStringList>("calls");
+        const QString on1 = "feature 00 ff 01 00 00 00 00 00 00", off1 = "feature 00 fd 01 00 00 00 00 00 00";
+        const QString off2 = "feature 00 fd 02 00 00 00 00 00 00", on2 = "feature 00 ff 02 00 00 00 00 00 00";
+        QTest::newRow("board: on") << "" << true << 888 << 1 << QStringList{on1, off2};
+        QTest::newRow("board: off") << "" << false << 888 << 0 << QStringList{off1, off2};
+        QTest::newRow("board: bits above its relays are ignored")
+            << "" << false << 888 << 0xfe << QStringList{off1, on2};
+        QTest::newRow("board: status and control go nowhere") << "" << true << 889 << 0x0101 << QStringList{};
+        QTest::newRow("serial module: on")
+            << "/dev/ttyUSB0" << true << 888 << 1 << QStringList{"9600 8N1", "serial a0 01 01 a2"};
+        QTest::newRow("serial module of two relays: off")
+            << "/dev/ttyUSB0 relays=2" << false << 888 << 0
+            << QStringList{"9600 8N1", "serial a0 01 00 a1", "serial a0 02 00 a2"};
+    }
+
+    void relayWrites()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, word);
+        QFETCH(int, port);
+        QFETCH(int, value);
+        QFETCH(QStringList, calls);
+        Machine machine;
+        machine.addBoard(0, "www.dcttech.com USBRelay2", "ABCDE");
+        if (!setting.isEmpty())
+            machine.environment["VENTROLIK_LPT1"] = setting.toStdString();
+        PortLibrary ports = machine.ports();
+        if (word)
+            ports.wordOut(std::uint16_t(port), std::uint16_t(value));
+        else
+            ports.out(std::uint16_t(port), std::uint8_t(value));
+        QCOMPARE(machine.calls.filter(QRegularExpression("^(feature|serial|9600)")), calls);
+        QCOMPARE(machine.reports.size(), 1); // which device LPT1 is
+        QVERIFY2(machine.reports[0].startsWith(setting.isEmpty()
+                                                   ? "LPT1 (0x378) is relay board USBRelay2 'ABCDE' on /dev/hidraw0: "
+                                                     "data lines D0-D1 are relays 1-2"
+                                                   : "LPT1 (0x378) is the serial relay module on /dev/ttyUSB0"),
+                 qPrintable(machine.reports[0]));
+    }
+
+    void refusedReportIsAFailedWrite()
+    {
+        Machine machine;
+        machine.addBoard(0, "USBRelay1", "ABCDE");
+        machine.featureError = EPIPE;
+        PortLibrary ports = machine.ports();
+        ports.wordOut(888, 1);
+        QCOMPARE(machine.reports.value(1),
+                 "cannot write 0x1 to port 0x378: cannot switch relay 1 of '/dev/hidraw0': Broken pipe");
     }
 
     void driverCheck_data()
@@ -326,7 +455,7 @@ private slots:
         machine.listPort(listed.toStdString());
 
         {
-            ParallelPorts ports = machine.ports();
+            PortLibrary ports = machine.ports();
             QCOMPARE(ports.canReach(888), reachable);
         }
         if (report.isEmpty()) {
@@ -346,7 +475,7 @@ private slots:
         // client would undo the first write.
         Machine machine;
         machine.addPort(0, "888\t1912\n");
-        ParallelPorts ports = machine.ports();
+        PortLibrary ports = machine.ports();
         ports.out(890, 5);
         ports.wordOut(888, 1);
         QCOMPARE(machine.calls,
@@ -358,7 +487,7 @@ private slots:
         Machine machine;
         machine.directIo = true;
         machine.listPort("pnp");
-        ParallelPorts ports = machine.ports();
+        PortLibrary ports = machine.ports();
         ports.wordOut(888, 1);
         ports.out(888, 0);
         QCOMPARE(machine.calls, (QStringList{"outb 888 1", "outb 889 0", "outb 888 0"}));
@@ -369,8 +498,12 @@ private slots:
     {
         QTest::addColumn<bool>("word");
         QTest::addColumn<QString>("report");
-        QTest::newRow("byte") << false << "cannot write 0x1 to port 0x378: no parallel port there";
-        QTest::newRow("word") << true << "cannot write 0x1 to port 0x378: no parallel port there";
+        QTest::newRow("byte") << false
+                              << "cannot write 0x1 to port 0x378: no parallel port at 0x378: no /dev/parport* has base "
+                                 "888, and the system lists no parallel port at that address (is there one?)";
+        QTest::newRow("word") << true
+                              << "cannot write 0x1 to port 0x378: no parallel port at 0x378: no /dev/parport* has base "
+                                 "888, and the system lists no parallel port at that address (is there one?)";
     }
 
     void failedWriteIsReportedOnce()
@@ -378,7 +511,7 @@ private slots:
         QFETCH(bool, word);
         QFETCH(QString, report);
         Machine machine;
-        ParallelPorts ports = machine.ports();
+        PortLibrary ports = machine.ports();
         word ? ports.wordOut(888, 1) : ports.out(888, 1);
         QCOMPARE(machine.reports, QStringList{report});
     }

@@ -173,7 +173,8 @@ void addConfiguredFolders(std::vector<fs::path>& folders, const fs::path& file, 
             }
             continue;
         }
-        std::ranges::replace_if(line, [](char c) { return c == ':' || c == ',' || c == '\t'; }, ' ');
+        std::ranges::replace_if(
+            line, [](char c) { return c == ':' || c == ',' || c == '\t'; }, ' ');
         std::istringstream paths(line);
         for (std::string path; paths >> path;)
             if (fs::path(path).is_absolute())

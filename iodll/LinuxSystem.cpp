@@ -1,0 +1,57 @@
+// The real system behind IO.DLL.
+
+#include "System.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <sys/io.h>
+#endif
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace iodll {
+
+System linuxSystem()
+{
+    System system;
+    system.open = [](const std::filesystem::path& device) {
+        return ::open(device.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    };
+    system.ioctl = [](int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); };
+    system.write = [](int fd, const void* data, std::size_t size) { return long(::write(fd, data, size)); };
+    system.setSerial9600 = [](int fd) {
+        termios line{};
+        if (tcgetattr(fd, &line) != 0)
+            return -1;
+        cfmakeraw(&line);
+        line.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+        line.c_cflag |= CS8 | CLOCAL | CREAD;
+        line.c_iflag &= ~(IXON | IXOFF | IXANY);
+        cfsetispeed(&line, B9600);
+        cfsetospeed(&line, B9600);
+        return tcsetattr(fd, TCSANOW, &line);
+    };
+    system.close = [](int fd) { ::close(fd); };
+#if defined(__i386__) || defined(__x86_64__)
+    // ioperm succeeds only for a process that already has CAP_SYS_RAWIO; the
+    // library never asks for more rights than it was started with.
+    system.directIoAllowed = [](std::uint16_t first, int count) { return ioperm(first, count, 1) == 0; };
+    system.outb = [](std::uint16_t port, std::uint8_t value) { ::outb(value, port); };
+#else
+    system.directIoAllowed = [](std::uint16_t, int) { return false; };
+    system.outb = [](std::uint16_t, std::uint8_t) {};
+#endif
+    system.environment = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    system.report = [](const std::string& line) { std::fprintf(stderr, "IO.DLL: %s\n", line.c_str()); };
+    return system;
+}
+
+} // namespace iodll

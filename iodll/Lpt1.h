@@ -1,0 +1,64 @@
+#pragma once
+
+// Which device a port number means. 888 to 890 are LPT1's registers,
+// wherever LPT1 really is:
+//
+//   1. the parallel port at 888;
+//   2. the device the user set: a parallel port, a relay board (by its
+//      hidraw device or its ID) or a serial relay module;
+//   3. the only parallel port;
+//   4. the only HID relay board.
+//
+// Other port numbers mean the parallel port at their address. A pure
+// function of what is there: it prints nothing.
+
+#include "Discovery.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace iodll {
+
+// The first parallel port's data register, where the old PCs put it.
+inline constexpr std::uint16_t kLpt1 = 888;
+
+// Offsets of a parallel port's registers from its base address.
+inline constexpr int kData = 0;
+inline constexpr int kStatus = 1;
+inline constexpr int kControl = 2;
+
+constexpr bool isLpt1(std::uint16_t port)
+{
+    return port >= kLpt1 && port <= kLpt1 + kControl;
+}
+
+struct SerialModule {
+    std::filesystem::path path;
+    int relays;
+};
+
+using Device = std::variant<ParallelPort, RelayBoard, SerialModule>;
+
+// The device behind a port number and the register's offset in it, or why
+// none can be chosen. With neither, nothing is known at that address.
+struct Route {
+    std::optional<Device> device = std::nullopt;
+    int offset = 0;
+    std::string refusal = {};
+};
+
+struct Inventory {
+    std::vector<ParallelPort> ports;
+    std::vector<RelayBoard> boards;
+    std::filesystem::path configFile; // named in the advice to choose
+};
+
+Route route(const Inventory& inventory, const std::optional<Setting>& setting, std::uint16_t port);
+
+// "/dev/parport0 at 0xd010", "relay board USBRelay2 'ABCDE' on /dev/hidraw0".
+std::string describe(const Device& device);
+
+} // namespace iodll

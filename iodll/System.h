@@ -1,0 +1,46 @@
+#pragma once
+
+// Everything IO.DLL asks of the system, so that tests can stand in for /proc,
+// /sys, /dev and the hardware. linuxSystem() is the real one.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace iodll {
+
+struct System {
+    std::filesystem::path parportDir = "/proc/sys/dev/parport";
+    std::filesystem::path hidrawDir = "/sys/class/hidraw";
+    std::filesystem::path deviceDir = "/dev";
+    // Where the user may choose the device for LPT1.
+    std::filesystem::path configFile = "/etc/ventrolik.conf";
+    // The firmware's Plug and Play devices, and the kernel's I/O port map:
+    // where the system lists a parallel port without anyone touching it.
+    std::filesystem::path pnpDir = "/sys/bus/pnp/devices";
+    std::filesystem::path ioportsFile = "/proc/ioports";
+    std::function<std::optional<std::string>(const char* name)> environment;
+    // Opens a device for reading and writing. Returns a descriptor, or -1
+    // with errno set.
+    std::function<int(const std::filesystem::path& device)> open;
+    // Returns 0 or more, or -1 with errno set.
+    std::function<int(int fd, unsigned long request, void* argument)> ioctl;
+    std::function<long(int fd, const void* data, std::size_t size)> write;
+    // A serial line at 9600 baud, 8N1, raw, no flow control. Returns 0, or -1
+    // with errno set.
+    std::function<int(int fd)> setSerial9600;
+    std::function<void(int fd)> close;
+    // Direct I/O: whether the process may already write `count` ports from
+    // `first` on, and the write itself.
+    std::function<bool(std::uint16_t first, int count)> directIoAllowed;
+    std::function<void(std::uint16_t port, std::uint8_t value)> outb;
+    // One line for the user.
+    std::function<void(const std::string& line)> report;
+};
+
+System linuxSystem();
+
+} // namespace iodll
