@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """IO.DLL on a real Linux kernel: Debian's own kernel and its parport_pc,
-ppdev and lp drivers, booted under QEMU on emulated PC parallel ports. Each
+ppdev, lp, hidraw and uhid drivers, booted under QEMU on emulated PC
+parallel ports, with relay boards played through uhid and a pty. Each
 scenario is one boot; init (beside this script) runs its steps and prints what
 it saw, and the rows below say what must be seen.
 
-    run.py IO.DLL IOPROBE WORK-DIR [SCENARIO...]
+    run.py IO.DLL IOPROBE RELAYPLAY WORK-DIR [SCENARIO...]
 """
 
 import concurrent.futures
@@ -18,7 +19,7 @@ from pathlib import Path
 
 SKIP = 77
 HERE = Path(__file__).resolve().parent
-MODULES = ["parport", "parport_pc", "ppdev", "lp"]
+MODULES = ["parport", "parport_pc", "ppdev", "lp", "hid", "uhid", "hid-generic"]
 
 
 def ports(*bases):
@@ -67,6 +68,31 @@ SCENARIOS = [
     ("cards-missing", ports(0xd010, 0xe000), [r"IO\.DLL: LPT1 is set to '/dev/parport7' in VENTROLIK_LPT1, but "
                                               r"there is no such parallel port", r"check 0 ", r"parport0 data 0x5a",
                                               r"parport1 data 0x5a"], 2),
+    # LPT1 on HID relay boards played through uhid, with no parallel port; a
+    # line "!PATTERN" says what must not be seen before the next match
+    ("relay-boards", ports(), [
+        r"IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'ABCDE' on /dev/hidraw0: data lines D0-D1 are relays 1-2",
+        r"check 1 ", r"ABCDE relays 10", r"ABCDE relays 10", r"ABCDE relays 00", r"ABCDE relays 00",
+        # a user outside lp
+        r"IO\.DLL: cannot open '/dev/hidraw0': Permission denied \(add your user to the 'lp' group", r"check 0 ",
+        # two boards, none chosen
+        r"IO\.DLL: no parallel port at 0x378, and more than one relay board: relay board USBRelay2 'ABCDE' on "
+        r"/dev/hidraw0, relay board USBRelay2 'FGHIJ' on /dev/hidraw1 \(choose one", r"check 0 ",
+        # one chosen by its ID
+        r"IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'FGHIJ'", r"!ABCDE", r"FGHIJ relays 10", r"!ABCDE",
+        r"FGHIJ relays 10", r"!ABCDE", r"done",
+        # a board that refuses its report
+        r"KLMNO refused relay 1", r"IO\.DLL: cannot write 0x1 to port 0x378: cannot switch relay 1 of '/dev/hidraw2'",
+    ], 7),
+    ("relay-board-and-port", [], [r"check 1 ", r"!relays", r"parport0 data 0x01"], 0),
+    ("serial-module", ports(), [
+        r"IO\.DLL: LPT1 \(0x378\) is the serial relay module on /dev/ttyUSB0: data line D0 is relay 1", r"check 1 ",
+        r"serial a0 01 01 a2", r"serial a0 01 00 a1",
+        r"IO\.DLL: LPT1 \(0x378\) is the serial relay module on /dev/ttyUSB0: data lines D0-D1 are relays 1-2",
+        r"serial a0 01 01 a2", r"serial a0 02 00 a2", r"serial a0 01 00 a1", r"serial a0 02 00 a2",
+        r"IO\.DLL: cannot open '/dev/ttyUSB9': No such file or directory \(is the relay module plugged in\?\)",
+        r"check 0 ",
+    ], 4),
 ]
 
 
@@ -85,7 +111,7 @@ def kernel(work):
     depends = run("apt-cache", "depends", "linux-image-amd64")
     package = re.search(r"Depends: (linux-image-\S+)", depends).group(1)
     folder = work / package
-    if not (folder / "vmlinuz").exists():
+    if not (folder / "vmlinuz").exists() or not all((folder / "modules" / f"{m}.ko").exists() for m in MODULES):
         print(f"fetching {package}")
         download = work / "download"
         shutil.rmtree(download, ignore_errors=True)
@@ -100,7 +126,7 @@ def kernel(work):
     return folder
 
 
-def initramfs(work, kernel_folder, iodll, ioprobe):
+def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
     """busybox, the modules, IO.DLL, the probe and their libraries."""
     root = work / "root"
     shutil.rmtree(root, ignore_errors=True)
@@ -111,9 +137,10 @@ def initramfs(work, kernel_folder, iodll, ioprobe):
     (root / "init").chmod(0o755)
     shutil.copy(iodll, root / "opt/IO.DLL")
     shutil.copy(ioprobe, root / "opt/ioprobe")
+    shutil.copy(relayplay, root / "opt/relayplay")
     for module in (kernel_folder / "modules").iterdir():
         shutil.copy(module, root / "modules")
-    for binary in [iodll, ioprobe]:
+    for binary in [iodll, ioprobe, relayplay]:
         for library in re.findall(r"(/\S+) \(0x", run("ldd", binary)):
             target = root / library.lstrip("/")
             target.parent.mkdir(parents=True, exist_ok=True)
@@ -141,12 +168,19 @@ def judge(name, expected, reports, returncode, lines):
     if len(marks) != 2:
         return f"the scenario did not run to its end (QEMU exit status {returncode})"
     lines = lines[marks[0] + 1:marks[1]]
-    position = 0
+    position, unwanted = 0, []
     for pattern in expected:
+        if pattern.startswith("!"):
+            unwanted.append(pattern[1:])
+            continue
+        start = position
         while position < len(lines) and not re.search(pattern, lines[position]):
             position += 1
         if position == len(lines):
             return f"no line matches /{pattern}/ (in this order)"
+        if any(re.search(bad, line) for bad in unwanted for line in lines[start:position]):
+            return f"a line matches one of {unwanted} before /{pattern}/"
+        unwanted = []
         position += 1
     if any(line.startswith("probe error") for line in lines):
         return "the probe failed"
@@ -159,8 +193,8 @@ def judge(name, expected, reports, returncode, lines):
 
 
 def main():
-    iodll, ioprobe, work = Path(sys.argv[1]), Path(sys.argv[2]), Path(sys.argv[3])
-    wanted = sys.argv[4:]
+    iodll, ioprobe, relayplay, work = (Path(argument) for argument in sys.argv[1:5])
+    wanted = sys.argv[5:]
     if not shutil.which("qemu-system-x86_64"):
         skip("qemu-system-x86_64 is not installed")
     try:
@@ -175,7 +209,7 @@ def main():
 
     work.mkdir(parents=True, exist_ok=True)
     kernel_folder = kernel(work)
-    archive = initramfs(work, kernel_folder, iodll, ioprobe)
+    archive = initramfs(work, kernel_folder, iodll, ioprobe, relayplay)
 
     def boot(row):
         name, extra, expected, reports = row
