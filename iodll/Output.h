@@ -41,12 +41,49 @@ std::unique_ptr<Output> directPort(System& system, std::uint16_t base);
 std::unique_ptr<Output> hidRelayBoard(System& system, const std::filesystem::path& device, int relays);
 std::unique_ptr<Output> serialRelayModule(System& system, const std::filesystem::path& device, int relays);
 
-// What to tell the user when a ppdev `device` can't be opened or claimed,
-// with a hint at the fix.
+// "cannot open '/dev/x': Permission denied".
+std::string deviceError(const std::string& action, int error, const std::filesystem::path& device);
+
+// The fixes to name when a kind of device can't be opened.
+struct OpenHints {
+    const char* permission; // EACCES, EPERM
+    const char* missing;    // ENOENT, ENODEV, ENXIO
+    const char* busy;       // EBUSY
+};
+
+// What to tell the user when `device` can't be opened, with a hint at the fix.
+std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints);
+
+// The same for a ppdev device, and when one can't be claimed.
 std::string describeOpenError(int error, const std::filesystem::path& device);
 std::string describeClaimError(int error, const std::filesystem::path& device);
 
-// "cannot open '/dev/x': Permission denied".
-std::string deviceError(const std::string& action, int error, const std::filesystem::path& device);
+// A device of relays, on which data line D(k-1) is relay k. It is opened at
+// its first use and kept; after a failure it is opened afresh, as it may
+// have been unplugged.
+class RelayOutput : public Output {
+public:
+    Status reach() override;
+    // Sets every relay from its bit. Only the data lines are relays: a byte
+    // for the status or control register goes nowhere.
+    Status write(int offset, std::uint8_t value) override;
+
+protected:
+    RelayOutput(System& system, std::filesystem::path device, int relays, const OpenHints& hints);
+    ~RelayOutput() override;
+    // Readies the device just opened as fd_.
+    virtual Status prepare() { return Status::ok(); }
+    virtual Status switchRelay(int relay, bool on) = 0;
+
+    System& system_;
+    const std::filesystem::path device_;
+    int fd_ = -1;
+
+private:
+    void forget();
+
+    const int relays_;
+    const OpenHints& hints_;
+};
 
 } // namespace iodll

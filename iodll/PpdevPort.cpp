@@ -17,22 +17,32 @@ std::string deviceError(const std::string& action, int error, const std::filesys
     return "cannot " + action + " '" + device.string() + "': " + std::strerror(error);
 }
 
-std::string describeOpenError(int error, const std::filesystem::path& device)
+std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints)
 {
-    std::string line = deviceError("open", error, device);
+    const std::string line = deviceError("open", error, device);
+    const char* hint = nullptr;
     switch (error) {
     case EACCES:
     case EPERM:
-        return line + " (add your user to the 'lp' group, then log in again)";
+        hint = hints.permission;
+        break;
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return line + " (load the 'ppdev' module: modprobe ppdev)";
+        hint = hints.missing;
+        break;
     case EBUSY:
-        return line + " (another driver holds the port)";
-    default:
-        return line;
+        hint = hints.busy;
+        break;
     }
+    return hint ? line + " (" + hint + ")" : line;
+}
+
+std::string describeOpenError(int error, const std::filesystem::path& device)
+{
+    static constexpr OpenHints kHints{"add your user to the 'lp' group, then log in again",
+                                      "load the 'ppdev' module: modprobe ppdev", "another driver holds the port"};
+    return describeOpenError(error, device, kHints);
 }
 
 std::string describeClaimError(int error, const std::filesystem::path& device)
