@@ -23,6 +23,13 @@ std::string howToChoose(const Inventory& inventory, const std::string& example)
            ", or with VENTROLIK_LPT1=" + example + ")";
 }
 
+// A Windows serial port: COM1, com12.
+bool isComPort(const std::string& device)
+{
+    return device.size() > 3 && (device[0] | 0x20) == 'c' && (device[1] | 0x20) == 'o' && (device[2] | 0x20) == 'm' &&
+           std::all_of(device.begin() + 3, device.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 Route chosen(const Inventory& inventory, const Setting& setting)
 {
     const std::string where = "LPT1 is set to '" + setting.device + "' in " + setting.source;
@@ -41,7 +48,7 @@ Route chosen(const Inventory& inventory, const Setting& setting)
     });
     if (board != inventory.boards.end())
         return {.device = *board};
-    if (file.starts_with("hidraw") || !setting.device.starts_with('/'))
+    if (file.starts_with("hidraw") || !(setting.device.starts_with('/') || isComPort(setting.device)))
         return {.refusal = where + ", but there is no such relay board (the boards are " +
                            (inventory.boards.empty() ? "none" : listed(inventory.boards)) + ")"};
     // Any other device is a serial relay module: a serial port can be

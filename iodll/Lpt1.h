@@ -12,7 +12,7 @@
 // Other port numbers mean the parallel port at their address. A pure
 // function of what is there: it prints nothing.
 
-#include "Discovery.h"
+#include "Setting.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,6 +34,18 @@ constexpr bool isLpt1(std::uint16_t port)
 {
     return port >= kLpt1 && port <= kLpt1 + kControl;
 }
+
+struct ParallelPort {
+    std::filesystem::path path; // /dev/parportN
+    std::uint16_t base;
+};
+
+struct RelayBoard {
+    std::filesystem::path path; // /dev/hidrawN
+    std::string name;           // the product string, "USBRelay2"
+    std::string id;             // empty when the board can't be read
+    int relays;
+};
 
 struct SerialModule {
     std::filesystem::path path;

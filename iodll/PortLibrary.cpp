@@ -4,11 +4,11 @@
 
 namespace iodll {
 
-PortLibrary::PortLibrary(System system) : system_(std::move(system)) {}
+PortLibrary::PortLibrary(std::unique_ptr<Platform> platform) : platform_(std::move(platform)) {}
 
 void PortLibrary::say(const std::string& line)
 {
-    system_.report(line);
+    platform_->report(line);
 }
 
 void PortLibrary::sayOnce(bool& said, const std::string& line)
@@ -20,34 +20,17 @@ void PortLibrary::sayOnce(bool& said, const std::string& line)
 
 Output& PortLibrary::output(const Device& device)
 {
-    struct Make {
-        System& system;
-        std::unique_ptr<Output> operator()(const ParallelPort& port) const { return ppdevPort(system, port.path); }
-        std::unique_ptr<Output> operator()(const RelayBoard& board) const
-        {
-            return hidRelayBoard(system, board.path, board.relays);
-        }
-        std::unique_ptr<Output> operator()(const SerialModule& module) const
-        {
-            return serialRelayModule(system, module.path, module.relays);
-        }
-    };
     const std::string key = std::visit([](const auto& d) { return d.path.string(); }, device);
     auto& made = outputs_[key];
     if (!made)
-        made = std::visit(Make{system_}, device);
+        made = platform_->output(device);
     return *made;
 }
 
 PortLibrary::Target PortLibrary::target(std::uint16_t port)
 {
-    Inventory inventory{findParallelPorts(system_), {}, system_.configFile};
-    std::optional<Setting> setting;
-    if (isLpt1(port)) {
-        inventory.boards = findRelayBoards(system_);
-        setting = lpt1Setting(system_);
-    }
-    const Route found = route(inventory, setting, port);
+    const Inventory inventory = platform_->inventory(isLpt1(port));
+    const Route found = route(inventory, isLpt1(port) ? platform_->setting() : std::nullopt, port);
     if (found.device) {
         const auto* parallel = std::get_if<ParallelPort>(&*found.device);
         if (isLpt1(port) && !(parallel && parallel->base == kLpt1)) {
@@ -63,22 +46,15 @@ PortLibrary::Target PortLibrary::target(std::uint16_t port)
     if (!found.refusal.empty())
         return {nullptr, 0, found.refusal};
 
-    // No device there that the kernel drives. Written directly only where
-    // the system lists a parallel port: elsewhere nothing answers at the
-    // address, and a write there would be a failure reported as success.
-    const bool listed = systemListsParallelPort(system_, port);
-    if (listed && system_.directIoAllowed(port, 1)) {
-        sayOnce(directSaid_, "writing to port " + hex(port) + " directly: no /dev/parport* has it" +
-                                 " (load 'ppdev' to go through the kernel's driver)");
-        auto& direct = outputs_["direct " + hex(port)];
-        if (!direct)
-            direct = directPort(system_, port);
-        return {direct.get(), 0, {}};
+    // No device there that the system's drivers reach.
+    auto& direct = outputs_["direct " + hex(port)];
+    if (!direct) {
+        std::string note;
+        if (!(direct = platform_->directPort(port, note)))
+            return {nullptr, 0, note};
+        sayOnce(directSaid_, note);
     }
-    return {nullptr, 0,
-            "no parallel port at " + hex(port) + ": no /dev/parport* has base " + std::to_string(port) +
-                (listed ? " (is the 'ppdev' module loaded?)"
-                        : ", and the system lists no parallel port at that address (is there one?)")};
+    return {direct.get(), 0, {}};
 }
 
 bool PortLibrary::canReach(std::uint16_t port)

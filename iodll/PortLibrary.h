@@ -6,7 +6,6 @@
 
 #include "Lpt1.h"
 #include "Output.h"
-#include "System.h"
 
 #include <cstdint>
 #include <map>
@@ -15,9 +14,29 @@
 
 namespace iodll {
 
+// What the library needs of the system it runs on: what is there, the
+// outputs for it, and a way to tell the user.
+class Platform {
+public:
+    virtual ~Platform() = default;
+    // The parallel ports, and the relay boards when `boards` is set.
+    virtual Inventory inventory(bool boards) = 0;
+    virtual std::optional<Setting> setting() = 0;
+    virtual std::unique_ptr<Output> output(const Device& device) = 0;
+    // The port written directly, where the system allows it and lists a
+    // parallel port there, with a `note` for the user; otherwise nothing,
+    // and the `note` says why not.
+    virtual std::unique_ptr<Output> directPort(std::uint16_t port, std::string& note) = 0;
+    virtual void report(const std::string& line) = 0;
+};
+
+// The real thing on Linux, and on Windows.
+std::unique_ptr<Platform> linuxPlatform(System system);
+std::unique_ptr<Platform> windowsPlatform();
+
 class PortLibrary {
 public:
-    explicit PortLibrary(System system);
+    explicit PortLibrary(std::unique_ptr<Platform> platform);
 
     // True when writes to `port` can reach a device now. Says why not
     // otherwise.
@@ -42,7 +61,7 @@ private:
     void say(const std::string& line);
     void sayOnce(bool& said, const std::string& line);
 
-    System system_;
+    std::unique_ptr<Platform> platform_;
     std::map<std::string, std::unique_ptr<Output>> outputs_; // by device, for the whole run
     bool lpt1Said_ = false;
     bool directSaid_ = false;

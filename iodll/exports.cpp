@@ -6,7 +6,11 @@ namespace {
 
 iodll::PortLibrary& library()
 {
-    static iodll::PortLibrary instance(iodll::linuxSystem());
+#ifdef _WIN32
+    static iodll::PortLibrary instance(iodll::windowsPlatform());
+#else
+    static iodll::PortLibrary instance(iodll::linuxPlatform(iodll::linuxSystem()));
+#endif
     return instance;
 }
 

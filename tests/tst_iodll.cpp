@@ -1,6 +1,7 @@
 // IO.DLL's port logic against a made-up /proc and /sys, and a recording
 // stand-in for the ppdev and hidraw ioctls and the serial line.
 
+#include "Discovery.h"
 #include "Lpt1.h"
 #include "PortLibrary.h"
 #include "Relays.h"
@@ -142,7 +143,7 @@ struct Machine {
             calls << QString("outb %1 %2").arg(port).arg(value);
         };
         system.report = [this](const std::string& line) { reports << QString::fromStdString(line); };
-        return PortLibrary(system);
+        return PortLibrary(iodll::linuxPlatform(system));
     }
 };
 
@@ -258,7 +259,8 @@ private slots:
         };
         system.configFile = "/nonexistent";
 
-        const iodll::Route found = iodll::route(inventory, iodll::lpt1Setting(system), std::uint16_t(port));
+        const iodll::Route found =
+            iodll::route(inventory, iodll::lpt1Setting(system.environment, system.configFile), std::uint16_t(port));
         const QString path =
             found.device
                 ? QString::fromStdString(std::visit([](const auto& d) { return d.path.string(); }, *found.device))
