@@ -16,10 +16,10 @@ namespace {
 constexpr OpenHints kHints{"add your user to the 'lp' group, then log in again", "is the relay board plugged in?",
                            nullptr};
 
-class HidRelayBoard final : public RelayOutput {
+class HidRelayBoard final : public DeviceRelayOutput {
 public:
     HidRelayBoard(System& system, const std::filesystem::path& device, int relays)
-        : RelayOutput(system, device, relays, kHints)
+        : DeviceRelayOutput(system, device, relays, kHints)
     {
     }
 

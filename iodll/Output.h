@@ -58,9 +58,9 @@ std::string describeOpenError(int error, const std::filesystem::path& device, co
 std::string describeOpenError(int error, const std::filesystem::path& device);
 std::string describeClaimError(int error, const std::filesystem::path& device);
 
-// A device of relays, on which data line D(k-1) is relay k. It is opened at
-// its first use and kept; after a failure it is opened afresh, as it may
-// have been unplugged.
+// A device of relays, on which data line D(k-1) is relay k, on any system.
+// It is opened at its first use and kept; after a failure it is opened
+// afresh, as it may have been unplugged.
 class RelayOutput : public Output {
 public:
     Status reach() override;
@@ -69,20 +69,33 @@ public:
     Status write(int offset, std::uint8_t value) override;
 
 protected:
-    RelayOutput(System& system, std::filesystem::path device, int relays, const OpenHints& hints);
-    ~RelayOutput() override;
+    explicit RelayOutput(int relays) : relays_(relays) {}
+    virtual bool isOpen() const = 0;
+    virtual Status open() = 0;
+    virtual void close() = 0;
+    virtual Status switchRelay(int relay, bool on) = 0;
+
+private:
+    const int relays_;
+};
+
+// A relay device reached through a file descriptor of System.
+class DeviceRelayOutput : public RelayOutput {
+protected:
+    DeviceRelayOutput(System& system, std::filesystem::path device, int relays, const OpenHints& hints);
+    ~DeviceRelayOutput() override;
     // Readies the device just opened as fd_.
     virtual Status prepare() { return Status::ok(); }
-    virtual Status switchRelay(int relay, bool on) = 0;
 
     System& system_;
     const std::filesystem::path device_;
     int fd_ = -1;
 
 private:
-    void forget();
+    bool isOpen() const override { return fd_ >= 0; }
+    Status open() override;
+    void close() override;
 
-    const int relays_;
     const OpenHints& hints_;
 };
 

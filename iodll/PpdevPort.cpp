@@ -12,32 +12,6 @@
 
 namespace iodll {
 
-std::string deviceError(const std::string& action, int error, const std::filesystem::path& device)
-{
-    return "cannot " + action + " '" + device.string() + "': " + std::strerror(error);
-}
-
-std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints)
-{
-    const std::string line = deviceError("open", error, device);
-    const char* hint = nullptr;
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        hint = hints.permission;
-        break;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        hint = hints.missing;
-        break;
-    case EBUSY:
-        hint = hints.busy;
-        break;
-    }
-    return hint ? line + " (" + hint + ")" : line;
-}
-
 std::string describeOpenError(int error, const std::filesystem::path& device)
 {
     static constexpr OpenHints kHints{"add your user to the 'lp' group, then log in again",

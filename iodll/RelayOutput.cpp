@@ -1,43 +1,44 @@
-// The common part of the relay boards: opening, and one switch per relay.
+// The common part of the devices: what to say when one can't be opened,
+// and a relay device's opening and one switch per relay.
 
 #include "Lpt1.h"
 #include "Output.h"
 #include "Relays.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace iodll {
 
-RelayOutput::RelayOutput(System& system, std::filesystem::path device, int relays, const OpenHints& hints)
-    : system_(system),
-      device_(std::move(device)),
-      relays_(relays),
-      hints_(hints)
+std::string deviceError(const std::string& action, int error, const std::filesystem::path& device)
 {
+    return "cannot " + action + " '" + device.string() + "': " + std::strerror(error);
 }
 
-RelayOutput::~RelayOutput()
+std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints)
 {
-    forget();
-}
-
-void RelayOutput::forget()
-{
-    if (fd_ >= 0)
-        system_.close(fd_);
-    fd_ = -1;
+    const std::string line = deviceError("open", error, device);
+    const char* hint = nullptr;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        hint = hints.permission;
+        break;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        hint = hints.missing;
+        break;
+    case EBUSY:
+        hint = hints.busy;
+        break;
+    }
+    return hint ? line + " (" + hint + ")" : line;
 }
 
 Status RelayOutput::reach()
 {
-    if (fd_ >= 0)
-        return Status::ok();
-    if ((fd_ = system_.open(device_)) < 0)
-        return Status::failed(describeOpenError(errno, device_, hints_));
-    Status ready = prepare();
-    if (!ready)
-        forget();
-    return ready;
+    return isOpen() ? Status::ok() : open();
 }
 
 Status RelayOutput::write(int offset, std::uint8_t value)
@@ -48,11 +49,41 @@ Status RelayOutput::write(int offset, std::uint8_t value)
         return opened;
     for (int relay = 1; relay <= relays_; ++relay) {
         if (Status switched = switchRelay(relay, relays::relayOn(value, relay)); !switched) {
-            forget();
+            close();
             return switched;
         }
     }
     return Status::ok();
+}
+
+DeviceRelayOutput::DeviceRelayOutput(System& system, std::filesystem::path device, int relays, const OpenHints& hints)
+    : RelayOutput(relays),
+      system_(system),
+      device_(std::move(device)),
+      hints_(hints)
+{
+}
+
+DeviceRelayOutput::~DeviceRelayOutput()
+{
+    DeviceRelayOutput::close();
+}
+
+Status DeviceRelayOutput::open()
+{
+    if ((fd_ = system_.open(device_)) < 0)
+        return Status::failed(describeOpenError(errno, device_, hints_));
+    Status ready = prepare();
+    if (!ready)
+        close();
+    return ready;
+}
+
+void DeviceRelayOutput::close()
+{
+    if (fd_ >= 0)
+        system_.close(fd_);
+    fd_ = -1;
 }
 
 } // namespace iodll

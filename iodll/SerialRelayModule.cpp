@@ -14,10 +14,10 @@ constexpr OpenHints kHints{"add your user to the 'dialout' group, then log in ag
                            "another program holds the port; on some desktops 'brltty' takes CH340 ports: "
                            "sudo apt-get remove brltty"};
 
-class SerialRelayModule final : public RelayOutput {
+class SerialRelayModule final : public DeviceRelayOutput {
 public:
     SerialRelayModule(System& system, const std::filesystem::path& device, int relays)
-        : RelayOutput(system, device, relays, kHints)
+        : DeviceRelayOutput(system, device, relays, kHints)
     {
     }
 
