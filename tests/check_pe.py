@@ -4,6 +4,7 @@ subsystem, imports from Windows' own DLLs only, the version data, the
 program icon, and the application manifest.
 
     check_pe.py Ventrolik.exe i686|x86_64 VERSION
+    check_pe.py IO.DLL i686|x86_64      (machine, imports, exports)
 """
 
 import struct
@@ -11,7 +12,8 @@ import sys
 import xml.etree.ElementTree as ElementTree
 
 MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
-WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll"}
+WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll", "hid.dll", "setupapi.dll"}
+PORT_LIBRARY_EXPORTS = ["IsDriverInstalled", "PortOut", "PortWordOut"]
 VERSION_STRINGS = {
     "CompanyName": "Kestrova",
     "ProductName": "Project1",
@@ -71,6 +73,11 @@ class Image:
             names.append(self.string(entry[3]))
             rva += 20
 
+    def exports(self):
+        table = self.offset(self.directory[0][0])
+        count, names = struct.unpack_from("<I4xI", self.data, table + 24)
+        return [self.string(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0]) for i in range(count)]
+
     def resources(self, kind):
         """(number, data) of every resource of one type, in any language."""
         base = self.offset(self.directory[2][0])
@@ -114,7 +121,18 @@ def version_blocks(data, start=0):
     return key, value, children
 
 
+def check_library(path, arch):
+    image = Image(open(path, "rb").read())
+    check(image.machine == MACHINES[arch], f"machine {image.machine:#x} is {arch}")
+    imports = image.imports()
+    check(all(name.lower() in WINDOWS_DLLS for name in imports), f"imports only Windows' own DLLs: {imports}")
+    check(image.exports() == PORT_LIBRARY_EXPORTS, f"exports {PORT_LIBRARY_EXPORTS}, undecorated: {image.exports()}")
+    return 1 if failures else 0
+
+
 def main():
+    if sys.argv[1].upper().endswith(".DLL"):
+        return check_library(sys.argv[1], sys.argv[2])
     path, arch, version = sys.argv[1], sys.argv[2], sys.argv[3]
     VERSION_STRINGS.update(FileVersion=version, ProductVersion=version)
     major, minor = (int(number) for number in version.split("."))

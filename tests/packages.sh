@@ -77,13 +77,14 @@ ok "purged, nothing left behind"
 
 # --- Windows: the zip. ---
 unzip -q "$out/Ventrolik-$version-win32.zip" -d "$work/zip"
-[ "$(cd "$work/zip" && ls | paste -sd' ')" = "LICENSE.txt README.txt Ventrolik.exe" ] || fail "the zip holds $(ls "$work/zip")"
+[ "$(cd "$work/zip" && ls | paste -sd' ')" = "IO.DLL LICENSE.txt README.txt Ventrolik.exe" ] || fail "the zip holds $(ls "$work/zip")"
 for text in README.txt LICENSE.txt; do
     [ "$(grep -c $'\r$' "$work/zip/$text")" = "$(wc -l <"$work/zip/$text")" ] || fail "$text has lines without CRLF"
 done
 i686-w64-mingw32-objdump -h "$work/zip/Ventrolik.exe" | grep '\.debug' >/dev/null && fail "Ventrolik.exe is not stripped"
 python3 "$here/check_pe.py" "$work/zip/Ventrolik.exe" i686 "$version" >/dev/null || fail "the zip's Ventrolik.exe"
-ok "zip: the stripped 32-bit program, README.txt and LICENSE.txt with CRLF line ends"
+python3 "$here/check_pe.py" "$work/zip/IO.DLL" i686 >/dev/null || fail "the zip's IO.DLL"
+ok "zip: the stripped 32-bit program and IO.DLL, README.txt and LICENSE.txt with CRLF line ends"
 
 # --- Windows: the installer under Wine, silently, then its uninstaller. ---
 need_32bit # the installer is a 32-bit program
@@ -94,7 +95,7 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Ventrolik'
 wine "$out/Ventrolik-$version-setup.exe" /S && wineserver -w
 folder=$(find "$c" -path '*/Program Files*/Ventrolik' -type d)
 [ -n "$folder" ] || fail "nothing installed under Program Files"
-[ "$(cd "$folder" && ls | paste -sd' ')" = "LICENSE.txt README.txt Uninstall.exe Ventrolik.exe" ] ||
+[ "$(cd "$folder" && ls | paste -sd' ')" = "IO.DLL LICENSE.txt README.txt Uninstall.exe Ventrolik.exe" ] ||
     fail "installed: $(ls "$folder")"
 [ -f "$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ventrolik.lnk" ] || fail "no Start-menu shortcut"
 wine reg query "$key" /reg:32 | grep 'UninstallString' >/dev/null || fail "no entry under Add or remove programs"
@@ -103,3 +104,15 @@ eventually 10 test ! -e "$folder" || fail "left behind after uninstall: $(find "
 [ -z "$(find "$c" -iname '*ventrolik*')" ] || fail "left behind: $(find "$c" -iname '*ventrolik*')"
 wine reg query "$key" /reg:32 >/dev/null 2>&1 && fail "the uninstall entry stayed"
 ok "installer: installed, shortcut and uninstall entry made; uninstalled without a trace"
+
+# Another port library in the system folder stays in charge, and stays.
+system=$c/windows/syswow64
+[ -d "$system" ] || system=$c/windows/system32
+echo "another port library" >"$system/IO.DLL"
+wine "$out/Ventrolik-$version-setup.exe" /S && wineserver -w
+folder=$(find "$c" -path '*/Program Files*/Ventrolik' -type d)
+[ -n "$folder" ] && [ ! -e "$folder/IO.DLL" ] || fail "our IO.DLL installed beside a system one"
+wine "$folder/Uninstall.exe" /S && wineserver -w
+eventually 10 test ! -e "$folder" || fail "left behind after uninstall: $(find "$folder")"
+[ "$(cat "$system/IO.DLL")" = "another port library" ] || fail "the system's IO.DLL was touched"
+ok "installer: a port library in the system folder is left in charge"

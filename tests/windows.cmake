@@ -15,6 +15,8 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME pe_file
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_pe.py
           $<TARGET_FILE:ventrolik> ${CMAKE_SYSTEM_PROCESSOR} ${PROJECT_VERSION})
+add_test(NAME pe_library
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_pe.py $<TARGET_FILE:iodll> ${CMAKE_SYSTEM_PROCESSOR})
 
 # The program end to end under Wine in Xvfb, and its command line: the
 # 64-bit build always, and the 32-bit one, which is what we ship, where the

@@ -1,8 +1,7 @@
-; The Windows installer: the program, a Start-menu shortcut and an entry
-; under "Add or remove programs". The port library IO.DLL is the user's own
-; and is neither asked for nor installed.
+; The Windows installer: the program and our IO.DLL, a Start-menu shortcut
+; and an entry under "Add or remove programs".
 ;
-;   makensis -DFILES=folder-with-Ventrolik.exe-README.txt-LICENSE.txt -DOUT=setup.exe
+;   makensis -DFILES=folder-with-Ventrolik.exe-IO.DLL-README.txt-LICENSE.txt -DOUT=setup.exe
 ;            -DVERSION=$(tools/version) -DVERSION_NUMBERS=$(tools/version --numbers) ventrolik.nsi
 
 Unicode true
@@ -32,6 +31,11 @@ Section "Ventrolik"
   File "${FILES}\Ventrolik.exe"
   File "${FILES}\README.txt"
   File "${FILES}\LICENSE.txt"
+  ; A port library already in the system folder stays in charge: ours would
+  ; be found first, beside the program.
+  IfFileExists "$SYSDIR\IO.DLL" +3
+    File "${FILES}\IO.DLL"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "InstalledIoDll" 1
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\Ventrolik.lnk" "$INSTDIR\Ventrolik.exe"
 
@@ -52,6 +56,9 @@ Section "Uninstall"
   Delete "$INSTDIR\Ventrolik.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "InstalledIoDll"
+  StrCmp $0 1 0 +2
+    Delete "$INSTDIR\IO.DLL"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
