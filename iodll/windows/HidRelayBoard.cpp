@@ -12,14 +12,11 @@ namespace iodll::windows {
 
 namespace {
 
-class HidRelayBoard final : public RelayOutput {
+class HidRelayBoard final : public HandleRelayOutput {
 public:
-    HidRelayBoard(std::filesystem::path device, int relays) : RelayOutput(relays), device_(std::move(device)) {}
-    ~HidRelayBoard() override { HidRelayBoard::close(); }
+    HidRelayBoard(std::filesystem::path device, int relays) : HandleRelayOutput(relays), device_(std::move(device)) {}
 
 private:
-    bool isOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
-
     // Shared both ways, so that other programs can still use the board.
     Status open() override
     {
@@ -29,13 +26,6 @@ private:
             return Status::failed("cannot open relay board '" + device_.string() + "': " + errorText(GetLastError()) +
                                   " (is the relay board plugged in?)");
         return Status::ok();
-    }
-
-    void close() override
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
     }
 
     Status switchRelay(int relay, bool on) override
@@ -48,7 +38,6 @@ private:
     }
 
     std::filesystem::path device_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 } // namespace

@@ -8,14 +8,11 @@ namespace iodll::windows {
 
 namespace {
 
-class SerialRelayModule final : public RelayOutput {
+class SerialRelayModule final : public HandleRelayOutput {
 public:
-    SerialRelayModule(std::string port, int relays) : RelayOutput(relays), port_(std::move(port)) {}
-    ~SerialRelayModule() override { SerialRelayModule::close(); }
+    SerialRelayModule(std::string port, int relays) : HandleRelayOutput(relays), port_(std::move(port)) {}
 
 private:
-    bool isOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
-
     Status open() override
     {
         const std::string device = "\\\\.\\" + port_;
@@ -51,13 +48,6 @@ private:
         return Status::ok();
     }
 
-    void close() override
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
     Status switchRelay(int relay, bool on) override
     {
         const relays::Frame frame = relays::serialFrame(relay, on);
@@ -68,7 +58,6 @@ private:
     }
 
     std::string port_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 } // namespace

@@ -16,6 +16,23 @@ namespace iodll::windows {
 // "Access is denied." for ERROR_ACCESS_DENIED, without the line end.
 std::string errorText(DWORD error);
 
+// A relay device reached through a Windows handle, closed when it goes.
+class HandleRelayOutput : public RelayOutput {
+protected:
+    using RelayOutput::RelayOutput;
+    ~HandleRelayOutput() override { HandleRelayOutput::close(); }
+
+    bool isOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+    void close() override
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
 std::unique_ptr<Output> hidRelayBoard(const std::filesystem::path& device, int relays);
 // `port` as the setting names it: COM3.
 std::unique_ptr<Output> serialRelayModule(const std::string& port, int relays);
