@@ -1,8 +1,10 @@
 #include "Form.h"
 
 #include "Backend.h"
+#include "Error.h"
 
 #include <algorithm>
+#include <string>
 
 namespace runtime {
 
@@ -16,9 +18,19 @@ std::vector<std::size_t> tabOrder(std::span<const Control> controls)
     return order;
 }
 
-bool opensDropDown(std::span<const MenuItem> menu, std::size_t index)
+std::vector<MenuEntry> menuTree(std::span<const MenuItem> menu)
 {
-    return menu[index].level == 0 && index + 1 < menu.size() && menu[index + 1].level > 0;
+    std::vector<MenuEntry> tree;
+    for (std::size_t i = 0; i < menu.size(); ++i) {
+        if (menu[i].level == 0)
+            tree.push_back({i, {}});
+        else if (menu[i].level == 1 && !tree.empty())
+            tree.back().items.push_back(i);
+        else
+            throw Error(std::string("menu item '") + menu[i].name + "' " +
+                        (menu[i].level == 1 ? "has no menu bar entry above it" : "has a level other than 0 or 1"));
+    }
+    return tree;
 }
 
 namespace {
@@ -38,6 +50,7 @@ void Form::Load()
 {
     if (window_)
         return;
+    menuTree(layout_.menu); // a table no back end can show is refused here
     window_ = backend::createWindow(*this);
     ++loadedForms;
     Form_Load();

@@ -91,9 +91,17 @@ struct MenuItem {
 // which are drawn on the form), as indexes into `controls`, in tab order.
 std::vector<std::size_t> tabOrder(std::span<const Control> controls);
 
-// Whether the menu bar entry at `index` opens a drop-down: its items follow
-// it in the table.
-bool opensDropDown(std::span<const MenuItem> menu, std::size_t index);
+// A menu bar entry and the items of its drop-down, as indexes into the
+// menu table. An entry without items is a command on the bar itself.
+struct MenuEntry {
+    std::size_t index;
+    std::vector<std::size_t> items;
+};
+
+// The menu table as the bar shows it. Throws runtime::Error for a table that
+// can't be shown: an item with no bar entry above it, or a level other than
+// 0 and 1.
+std::vector<MenuEntry> menuTree(std::span<const MenuItem> menu);
 
 struct Layout {
     Frame frame;

@@ -1,10 +1,14 @@
 // The runtime's own services: layout units and the error boundary.
 
+#include "runtime/Error.h"
+#include "runtime/Form.h"
 #include "runtime/TextWrap.h"
 #include "runtime/Twips.h"
 
 #include <QProcess>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(std::vector<runtime::MenuItem>)
 
 class RuntimeTest : public QObject {
     Q_OBJECT
@@ -80,6 +84,37 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, spoken);
         QCOMPARE(QString::fromStdString(runtime::spokenText(text.toStdString())), spoken);
+    }
+
+    void menuTree_data()
+    {
+        using runtime::MenuItem;
+        QTest::addColumn<std::vector<MenuItem>>("menu");
+        QTest::addColumn<QString>("tree"); // entry(items) ..., or the error
+        QTest::newRow("a drop-down and a bar command")
+            << std::vector<MenuItem>{{"a", "A", 0}, {"b", "B", 1}, {"c", "C", 1}, {"d", "D", 0}} << "0(1 2) 3()";
+        QTest::newRow("an item with no bar entry above it")
+            << std::vector<MenuItem>{{"b", "B", 1}, {"a", "A", 0}} << "menu item 'b' has no menu bar entry above it";
+        QTest::newRow("a third level") << std::vector<MenuItem>{{"a", "A", 0}, {"b", "B", 2}}
+                                       << "menu item 'b' has a level other than 0 or 1";
+    }
+
+    void menuTree()
+    {
+        QFETCH(std::vector<runtime::MenuItem>, menu);
+        QFETCH(QString, tree);
+        QString shown;
+        try {
+            for (const runtime::MenuEntry& entry : runtime::menuTree(menu)) {
+                QStringList items;
+                for (std::size_t index : entry.items)
+                    items << QString::number(index);
+                shown += QString("%1%2(%3)").arg(shown.isEmpty() ? "" : " ").arg(entry.index).arg(items.join(' '));
+            }
+        } catch (const runtime::Error& error) {
+            shown = error.what();
+        }
+        QCOMPARE(shown, tree);
     }
 
     void failingHandlerShowsOneBoxAndEnds()

@@ -120,23 +120,23 @@ Qt::WindowFlags flagsFor(Border border)
 QMenuBar* buildMenu(FormWidget* window, Form& form, std::span<const MenuItem> items)
 {
     auto* bar = new QMenuBar(window);
-    QMenu* dropDown = nullptr;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const MenuItem& item = items[i];
-        QAction* action = nullptr;
-        if (item.level > 0) {
-            action = dropDown->addAction(QString::fromUtf8(item.caption));
-        } else if (opensDropDown(items, i)) {
-            dropDown = bar->addMenu(QString::fromUtf8(item.caption));
-            dropDown->setObjectName(item.name);
-            action = dropDown->menuAction();
-        } else {
-            action = bar->addAction(QString::fromUtf8(item.caption));
-        }
+    auto wire = [&](QAction* action, const MenuItem& item) {
         action->setObjectName(item.name);
         if (item.click)
             QObject::connect(action, &QAction::triggered, window,
                              [&form, handler = item.click] { dispatch(form, handler); });
+    };
+    for (const MenuEntry& entry : menuTree(items)) {
+        const MenuItem& item = items[entry.index];
+        if (entry.items.empty()) {
+            wire(bar->addAction(QString::fromUtf8(item.caption)), item);
+            continue;
+        }
+        QMenu* dropDown = bar->addMenu(QString::fromUtf8(item.caption));
+        dropDown->setObjectName(item.name);
+        wire(dropDown->menuAction(), item);
+        for (std::size_t index : entry.items)
+            wire(dropDown->addAction(QString::fromUtf8(items[index].caption)), items[index]);
     }
     return bar;
 }

@@ -148,17 +148,15 @@ private:
         if (items.empty())
             return nullptr;
         HMENU bar = CreateMenu();
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (items[i].level > 0)
-                continue;
-            const std::wstring caption = widen(items[i].caption);
-            if (!opensDropDown(items, i)) {
-                AppendMenuW(bar, MF_STRING, kFirstMenuId + i, caption.c_str());
+        for (const MenuEntry& entry : menuTree(items)) {
+            const std::wstring caption = widen(items[entry.index].caption);
+            if (entry.items.empty()) {
+                AppendMenuW(bar, MF_STRING, kFirstMenuId + entry.index, caption.c_str());
                 continue;
             }
             HMENU dropDown = CreatePopupMenu();
-            for (std::size_t j = i + 1; j < items.size() && items[j].level > 0; ++j)
-                AppendMenuW(dropDown, MF_STRING, kFirstMenuId + j, widen(items[j].caption).c_str());
+            for (std::size_t index : entry.items)
+                AppendMenuW(dropDown, MF_STRING, kFirstMenuId + index, widen(items[index].caption).c_str());
             AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(dropDown), caption.c_str());
         }
         return bar;
