@@ -1,11 +1,16 @@
 #include "CommandLine.h"
 
 #include "forms/Form1.h"
+#include "program.h"
 #include "runtime/Runtime.h"
 
 int main(int argc, char** argv)
 {
-    const runtime::Project project{.title = "Project1", .startupForm = runtime::instanceOf<Form1>};
+    const runtime::Project project{.title = "Project1",
+                                   .startupForm = runtime::instanceOf<Form1>,
+                                   .name = VENTROLIK_NAME,
+                                   .appId = VENTROLIK_APP_ID,
+                                   .iconId = VENTROLIK_ICON_ID};
     const CommandLine line = parseCommandLine({argv, static_cast<std::size_t>(argc)});
     if (line.request != Request::Window)
         return runRequest(line, project);

@@ -10,9 +10,9 @@ namespace runtime {
 
 namespace {
 
-std::string& title()
+Project& current()
 {
-    static std::string value;
+    static Project value{.title = "", .startupForm = nullptr};
     return value;
 }
 
@@ -40,18 +40,25 @@ std::string errorLine(const std::string& what)
 
 const std::string& appTitle()
 {
-    return title();
+    static std::string title;
+    title = current().title;
+    return title;
+}
+
+const Project& project()
+{
+    return current();
 }
 
 void startProject(const Project& project)
 {
-    title() = project.title;
+    current() = project;
     raiseEvent([&] { project.startupForm().Show(); });
 }
 
 int runCommand(const Project& project, const std::function<int()>& command)
 {
-    title() = project.title;
+    current() = project;
     try {
         return command();
     } catch (const std::exception& error) {

@@ -15,7 +15,13 @@ namespace runtime {
 struct Project {
     const char* title;      // the title of any message box that sets none
     Form& (*startupForm)(); // the window that starts the program
+    const char* name = "";  // the program's own name, which its icon stands for
+    const char* appId = ""; // names its desktop entry and icon on Linux
+    int iconId = 0;         // its icon among the executable's resources
 };
+
+// The project that the program handed the runtime.
+const Project& project();
 
 // Creates the toolkit, loads and shows the start-up form, and runs the event
 // loop. Returns the process's exit status.

@@ -38,7 +38,9 @@ private slots:
     void initTestCase()
     {
         qputenv("IO_DRIVER_ANSWER", "1");
-        main.Show();
+        static Form1* form = &main;
+        runtime::startProject(
+            {.title = "Project1", .startupForm = []() -> runtime::Form& { return *form; }, .name = VENTROLIK_NAME});
     }
 
     void init()
@@ -112,7 +114,8 @@ private slots:
         QTest::newRow("Label1") << "Label1" << QRect(72, 56, 113, 17) << "tamrelo@example.org" << QColor(0, 0, 255);
         QTest::newRow("lblTitle") << "lblTitle" << QRect(70, 8, 259, 40)
                                   << "Kestrova Ventrolik" + QString(134, ' ') + "Autor: Tamrelo" << QColor(0, 0, 0);
-        QTest::newRow("lblVersion") << "lblVersion" << QRect(70, 80, 259, 15) << "Verzija: " VENTROLIK_VERSION << QColor();
+        QTest::newRow("lblVersion") << "lblVersion" << QRect(70, 80, 259, 15) << "Verzija: " VENTROLIK_VERSION
+                                    << QColor();
         QTest::newRow("lblDisclaimer")
             << "lblDisclaimer" << QRect(16, 112, 258, 31)
             << "Upozorenje: Autor programa ne odgovara za eventualnu stetu nastalu koriscenjem ovog programa"

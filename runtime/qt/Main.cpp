@@ -2,7 +2,6 @@
 
 #include "../Backend.h"
 #include "GuiFont.h"
-#include "resources/program.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -18,7 +17,7 @@ int ThunRTMain(const Project& project)
     static char* argv[] = {name, nullptr};
     QApplication application(argc, argv);
     // Wayland compositors find the program's name and icon through this.
-    QGuiApplication::setDesktopFileName(QStringLiteral(VENTROLIK_APP_ID));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(project.appId));
 
     startProject(project);
     if (!Form::anyLoaded())

@@ -4,7 +4,6 @@
 #include "../TextWrap.h"
 #include "GuiFont.h"
 #include "ProgramIcon.h"
-#include "resources/program.h"
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>
@@ -258,7 +257,7 @@ private:
         case Kind::Picture: {
             auto* picture = new QLabel(client);
             picture->setPixmap(programIcon().pixmap(kProgramIconSize, kProgramIconSize));
-            picture->setAccessibleName(QStringLiteral(VENTROLIK_NAME)); // the program icon
+            picture->setAccessibleName(QString::fromUtf8(project().name)); // the program icon
             return picture;
         }
         case Kind::Line:

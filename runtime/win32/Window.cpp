@@ -4,7 +4,6 @@
 #include "../TextWrap.h"
 #include "Text.h"
 #include "Win32.h"
-#include "program.h"
 
 #include <algorithm>
 #include <utility>
@@ -33,7 +32,7 @@ HINSTANCE instance()
 
 HICON programIcon()
 {
-    return static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(VENTROLIK_ICON_ID), IMAGE_ICON, kProgramIconSize,
+    return static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(project().iconId), IMAGE_ICON, kProgramIconSize,
                                          kProgramIconSize, LR_DEFAULTCOLOR | LR_SHARED));
 }
 
