@@ -20,7 +20,12 @@ public:
     // Shows the window, brings it to the front, and puts the focus on the
     // first control in tab order the first time it is shown.
     virtual void show() = 0;
+    virtual void hide() = 0;
 };
+
+// Runs `task` once the event being handled now is over, from the event loop
+// (or from a modal box's).
+void afterEvent(void (*task)());
 
 // Builds a hidden window from the form's layout, with its events wired to
 // the form's handlers through raiseEvent.

@@ -34,7 +34,20 @@ std::vector<MenuEntry> menuTree(std::span<const MenuItem> menu)
 }
 
 namespace {
+
 int loadedForms = 0;
+
+std::vector<std::unique_ptr<backend::Window>>& closedWindows()
+{
+    static std::vector<std::unique_ptr<backend::Window>> windows;
+    return windows;
+}
+
+} // namespace
+
+void Form::destroyClosedWindows()
+{
+    closedWindows().clear();
 }
 
 Form::Form(const Layout& layout) : layout_(layout) {}
@@ -67,7 +80,12 @@ void Form::Unload()
     if (!window_)
         return;
     Form_Unload();
-    window_.reset();
+    // Unloading comes from one of the window's own events, so the window
+    // only hides now, and goes once that event is over: no back end's
+    // object is destroyed inside its own callback.
+    window_->hide();
+    closedWindows().push_back(std::move(window_));
+    backend::afterEvent(destroyClosedWindows);
     if (--loadedForms == 0)
         backend::endLoop();
 }

@@ -128,6 +128,9 @@ public:
     // Whether any form of the program is loaded. The program ends when the
     // last one unloads.
     static bool anyLoaded();
+    // Destroys the windows of forms that have unloaded. The runtime does it
+    // once the event that unloaded them is over, and at the end of the loop.
+    static void destroyClosedWindows();
 
     // Builds the window (hidden) from the layout, then runs Form_Load.
     void Load();

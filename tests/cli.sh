@@ -13,7 +13,17 @@ program_arguments "$@"
 version=$("$(dirname "$0")/../tools/version")
 work=$(mktemp -d)
 player=
-trap '[ -n "$player" ] && kill "$player"; rm -rf "$work"' EXIT
+cleanup() {
+    [ -n "$player" ] && kill "$player"
+    # COM1 must not outlive its pseudo-terminal in the prefix the other
+    # Wine tests share.
+    if [ -n "$runner" ]; then
+        wine reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM # cron has no display either
 
 mkdir "$work/app" "$work/alone"

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace runtime {
 
@@ -20,9 +21,9 @@ int ThunRTMain(const Project& project)
     QGuiApplication::setDesktopFileName(QString::fromUtf8(project.appId));
 
     startProject(project);
-    if (!Form::anyLoaded())
-        return 0;
-    return QApplication::exec();
+    const int status = Form::anyLoaded() ? QApplication::exec() : 0;
+    Form::destroyClosedWindows(); // while the toolkit is still there
+    return status;
 }
 
 namespace backend {
@@ -30,6 +31,14 @@ namespace backend {
 bool attachConsole(std::FILE*)
 {
     return true; // a POSIX process always has its standard streams
+}
+
+void afterEvent(void (*task)())
+{
+    // Whatever is still closed when the application goes, goes before it.
+    static const bool atExit = (qAddPostRoutine(Form::destroyClosedWindows), true);
+    (void)atExit;
+    QTimer::singleShot(0, task);
 }
 
 void endLoop()

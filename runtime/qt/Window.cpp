@@ -178,14 +178,9 @@ public:
         buildControls(form, client, px);
     }
 
-    ~QtWindow() override
-    {
-        // We may be inside one of the widget's own event handlers.
-        if (widget_) {
-            widget_->hide();
-            widget_->deleteLater();
-        }
-    }
+    ~QtWindow() override { delete widget_; }
+
+    void hide() override { widget_->hide(); }
 
     void show() override
     {

@@ -12,9 +12,9 @@ namespace runtime {
 int ThunRTMain(const Project& project)
 {
     startProject(project);
-    if (!Form::anyLoaded())
-        return 0;
-    return backend::runMessageLoop();
+    const int status = Form::anyLoaded() ? backend::runMessageLoop() : 0;
+    Form::destroyClosedWindows();
+    return status;
 }
 
 namespace backend {

@@ -97,12 +97,13 @@ public:
 
     ~Win32Window() override
     {
-        // We may be inside one of the window's own messages: cut it loose
-        // from this object first.
+        // The messages that DestroyWindow sends find no object any more.
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
         DeleteObject(font_);
     }
+
+    void hide() override { ShowWindow(hwnd_, SW_HIDE); }
 
     void show() override
     {
@@ -303,8 +304,6 @@ private:
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam)
     {
-        // A handler may unload the form and so destroy this object: nothing
-        // below touches a member after raiseEvent returns.
         Form& form = form_;
         switch (message) {
         case WM_COMMAND:
@@ -359,6 +358,27 @@ private:
 std::unique_ptr<Window> createWindow(Form& form)
 {
     return std::make_unique<Win32Window>(form);
+}
+
+namespace {
+
+void (*pendingTask)() = nullptr;
+
+// A thread timer's callback runs from whichever loop is running, a modal
+// box's included.
+void CALLBACK runPendingTask(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    if (auto task = std::exchange(pendingTask, nullptr))
+        task();
+}
+
+} // namespace
+
+void afterEvent(void (*task)())
+{
+    pendingTask = task;
+    SetTimer(nullptr, 0, 0, runPendingTask);
 }
 
 int runMessageLoop()
