@@ -16,6 +16,19 @@ Project& current()
     return value;
 }
 
+std::string& title()
+{
+    static std::string value;
+    return value;
+}
+
+// What the program handed the runtime, kept to the end.
+void remember(const Project& project)
+{
+    current() = project;
+    title() = project.title;
+}
+
 [[noreturn]] void endProcess(int status)
 {
     // The operating system takes the windows down with the process. Nothing
@@ -40,9 +53,7 @@ std::string errorLine(const std::string& what)
 
 const std::string& appTitle()
 {
-    static std::string title;
-    title = current().title;
-    return title;
+    return title();
 }
 
 const Project& project()
@@ -52,13 +63,13 @@ const Project& project()
 
 void startProject(const Project& project)
 {
-    current() = project;
+    remember(project);
     raiseEvent([&] { project.startupForm().Show(); });
 }
 
 int runCommand(const Project& project, const std::function<int()>& command)
 {
-    current() = project;
+    remember(project);
     try {
         return command();
     } catch (const std::exception& error) {
