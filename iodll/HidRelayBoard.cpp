@@ -1,7 +1,7 @@
 // A HID relay board through the kernel's hidraw driver (/dev/hidrawN):
 // each relay is switched with a feature report.
 
-#include "Output.h"
+#include "DeviceRelayOutput.h"
 #include "Relays.h"
 
 #include <linux/hidraw.h>
