@@ -18,7 +18,7 @@ class Window {
 public:
     virtual ~Window() = default;
     // Shows the window, brings it to the front, and puts the focus on the
-    // first control in tab order the first time it is shown.
+    // control that the description names the first time it is shown.
     virtual void show() = 0;
     virtual void hide() = 0;
 };
@@ -27,9 +27,9 @@ public:
 // (or from a modal box's).
 void afterEvent(void (*task)());
 
-// Builds a hidden window from the form's layout, with its events wired to
-// the form's handlers through raiseEvent.
-std::unique_ptr<Window> createWindow(Form& form);
+// Builds a hidden window as the model describes it at the screen's density,
+// and reports the user's actions to it.
+std::unique_ptr<Window> createWindow(WindowModel& model);
 
 // Whether `stream` (stdout or stderr) reaches the user: a terminal, a
 // console, a file or a pipe. Attaches to the parent's console if needed.

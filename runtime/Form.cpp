@@ -3,35 +3,7 @@
 #include "Backend.h"
 #include "Error.h"
 
-#include <algorithm>
-#include <string>
-
 namespace runtime {
-
-std::vector<std::size_t> tabOrder(std::span<const Control> controls)
-{
-    std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < controls.size(); ++i)
-        if (controls[i].kind == Kind::Button || controls[i].kind == Kind::Label)
-            order.push_back(i);
-    std::ranges::stable_sort(order, {}, [&](std::size_t i) { return controls[i].tabIndex; });
-    return order;
-}
-
-std::vector<MenuEntry> menuTree(std::span<const MenuItem> menu)
-{
-    std::vector<MenuEntry> tree;
-    for (std::size_t i = 0; i < menu.size(); ++i) {
-        if (menu[i].level == 0)
-            tree.push_back({i, {}});
-        else if (menu[i].level == 1 && !tree.empty())
-            tree.back().items.push_back(i);
-        else
-            throw Error(std::string("menu item '") + menu[i].name + "' " +
-                        (menu[i].level == 1 ? "has no menu bar entry above it" : "has a level other than 0 or 1"));
-    }
-    return tree;
-}
 
 namespace {
 
@@ -63,10 +35,36 @@ void Form::Load()
 {
     if (window_)
         return;
-    menuTree(layout_.menu); // a table no back end can show is refused here
     window_ = backend::createWindow(*this);
     ++loadedForms;
     Form_Load();
+}
+
+WindowView Form::view(int dpi) const
+{
+    return resolve(layout_, dpi); // a table that no back end can show is refused here
+}
+
+void Form::report(Event event)
+{
+    raiseEvent([this, event] {
+        Handler handler = nullptr;
+        switch (event.kind) {
+        case Event::Clicked:
+            if (event.index < layout_.controls.size())
+                handler = layout_.controls[event.index].click;
+            break;
+        case Event::MenuChosen:
+            if (event.index < layout_.menu.size())
+                handler = layout_.menu[event.index].click;
+            break;
+        case Event::CloseAsked:
+            Unload();
+            return;
+        }
+        if (handler)
+            handler(*this);
+    });
 }
 
 void Form::Show()

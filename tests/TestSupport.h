@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "runtime/WindowView.h"
+
+#include <QScreen>
+#include <QtTest>
+
 #include <cstdlib>
 #include <functional>
 
@@ -70,3 +75,22 @@ private:
     std::function<void(QMessageBox&)> inspect_;
     QTimer timer_;
 };
+
+// Checks that the back end drew the window where the runtime's description
+// of the form puts it and its controls.
+inline void drawnAsDescribed(QWidget* window, const runtime::Layout& layout)
+{
+    const runtime::WindowView view = runtime::resolve(layout, qRound(window->screen()->logicalDotsPerInch()));
+    const QWidget* client = window->findChild<QWidget*>("client");
+    QCOMPARE(client->size(), QSize(view.clientWidth, view.clientHeight));
+    if (view.clientPosition)
+        QCOMPARE(window->mapToGlobal(client->pos()), QPoint(view.clientPosition->x, view.clientPosition->y));
+    for (const runtime::ControlView& control : view.controls) {
+        if (control.kind == runtime::Kind::Line)
+            continue; // drawn on the client area
+        const QWidget* widget = window->findChild<QWidget*>(control.name);
+        QVERIFY2(widget, control.name);
+        QCOMPARE(widget->geometry(), QRect(control.box.x, control.box.y, control.box.width, control.box.height));
+        QCOMPARE(widget->focusPolicy() != Qt::NoFocus, control.tabStop);
+    }
+}

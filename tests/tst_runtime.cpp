@@ -1,5 +1,7 @@
 // The runtime's own services: layout units and the error boundary.
 
+#include "forms/Form1.h"
+#include "forms/frmAbout.h"
 #include "runtime/Error.h"
 #include "runtime/Form.h"
 #include "runtime/TextWrap.h"
@@ -8,7 +10,45 @@
 #include <QProcess>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(std::vector<runtime::MenuItem>)
+#include <map>
+
+namespace {
+
+QString describe(const runtime::WindowView& view)
+{
+    QString text = QString("%1 %2x%3").arg(view.name).arg(view.clientWidth).arg(view.clientHeight);
+    if (view.clientPosition)
+        text += QString(" at %1,%2").arg(view.clientPosition->x).arg(view.clientPosition->y);
+    text += view.border.dialog ? " dialog" : "";
+    text += view.border.minimizeBox ? " minimize" : "";
+    text += view.border.maximizeBox || view.border.resizable ? " sizable" : "";
+    QStringList controls;
+    for (const runtime::ControlView& control : view.controls)
+        controls << QString("%1 %2,%3 %4x%5%6")
+                        .arg(control.name)
+                        .arg(control.box.x)
+                        .arg(control.box.y)
+                        .arg(control.box.width)
+                        .arg(control.box.height)
+                        .arg(control.tabStop ? "*" : "");
+    text += " | " + controls.join(", ") + " |";
+    auto named = [&](const char* what, std::optional<std::size_t> index) {
+        return index ? QString(" %1 %2").arg(what, view.controls[*index].name) : QString();
+    };
+    text += named("focus", view.firstFocus) + named("default", view.defaultButton) +
+            named("cancel", view.cancelButton) + " | menu";
+    std::function<QString(const runtime::MenuView&)> entry = [&](const runtime::MenuView& item) {
+        QStringList items;
+        for (const runtime::MenuView& sub : item.items)
+            items << entry(sub);
+        return item.name + (items.isEmpty() ? QString() : "(" + items.join(' ') + ")");
+    };
+    for (const runtime::MenuView& item : view.menu)
+        text += " " + entry(item);
+    return text;
+}
+
+} // namespace
 
 class RuntimeTest : public QObject {
     Q_OBJECT
@@ -86,35 +126,66 @@ private slots:
         QCOMPARE(QString::fromStdString(runtime::spokenText(text.toStdString())), spoken);
     }
 
-    void menuTree_data()
+    // The forms' own tables and some that no back end could show, each as
+    // the resolver describes it: the frame; each control with its box, "*"
+    // for a tab stop; the first focus, default and cancel; the menu tree.
+    void resolve_data()
     {
-        using runtime::MenuItem;
-        QTest::addColumn<std::vector<MenuItem>>("menu");
-        QTest::addColumn<QString>("tree"); // entry(items) ..., or the error
-        QTest::newRow("a drop-down and a bar command")
-            << std::vector<MenuItem>{{"a", "A", 0}, {"b", "B", 1}, {"c", "C", 1}, {"d", "D", 0}} << "0(1 2) 3()";
+        using runtime::Control, runtime::Kind, runtime::MenuItem;
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<QString>("description"); // or the error
+        QTest::newRow("main window") << "Form1" << 96
+                                     << "Form1 194x52 minimize | Command1 8,8 81x33*, Command2 104,8 81x33* | "
+                                        "focus Command1 | menu mnuAkcija(mnuUkljuci mnuIskljuci) mnuOAutoru";
+        QTest::newRow("main window at 144 dpi")
+            << "Form1" << 144
+            << "Form1 291x78 minimize | Command1 12,12 122x50*, Command2 156,12 122x50* | "
+               "focus Command1 | menu mnuAkcija(mnuUkljuci mnuIskljuci) mnuOAutoru";
+        QTest::newRow("About window")
+            << "frmAbout" << 96
+            << "frmAbout 382x149 at 156,129 dialog | cmdOK 288,120 84x23*, lblDisclaimer 16,112 258x31, "
+               "lblTitle 70,8 259x40, lblVersion 70,80 259x15, Label1 72,56 113x17, picIcon 16,16 32x32, "
+               "Line1 8,104 379x104, Line1 7,104 377x104 | focus cmdOK default cmdOK cancel cmdOK | menu";
+        QTest::newRow("About window at 144 dpi")
+            << "frmAbout" << 144
+            << "frmAbout 573x224 at 234,194 dialog | cmdOK 432,180 126x35*, lblDisclaimer 24,168 387x47, "
+               "lblTitle 105,12 389x60, lblVersion 105,120 389x23, Label1 108,84 170x26, picIcon 24,24 48x48, "
+               "Line1 12,156 568x156, Line1 11,156 565x156 | focus cmdOK default cmdOK cancel cmdOK | menu";
         QTest::newRow("an item with no bar entry above it")
-            << std::vector<MenuItem>{{"b", "B", 1}, {"a", "A", 0}} << "menu item 'b' has no menu bar entry above it";
-        QTest::newRow("a third level") << std::vector<MenuItem>{{"a", "A", 0}, {"b", "B", 2}}
-                                       << "menu item 'b' has a level other than 0 or 1";
+            << "orphan item" << 96 << "menu item 'b' has no menu bar entry above it";
+        QTest::newRow("a third level") << "third level" << 96 << "menu item 'b' has a level other than 0 or 1";
+        QTest::newRow("two default buttons")
+            << "two defaults" << 96 << "buttons 'a' and 'b' are both the default button";
     }
 
-    void menuTree()
+    void resolve()
     {
-        QFETCH(std::vector<runtime::MenuItem>, menu);
-        QFETCH(QString, tree);
+        QFETCH(QString, table);
+        QFETCH(int, dpi);
+        QFETCH(QString, description);
+        using runtime::Control, runtime::Kind, runtime::MenuItem, runtime::Style;
+        static const Control twoDefaults[] = {{"a", Kind::Button, "A", 0, 0, 1, 1, 0, Style{.isDefault = true}},
+                                              {"b", Kind::Button, "B", 0, 0, 1, 1, 1, Style{.isDefault = true}}};
+        static const MenuItem orphan[] = {{"b", "B", 1}, {"a", "A", 0}};
+        static const MenuItem third[] = {{"a", "A", 0}, {"b", "B", 2}};
+        const runtime::Frame frame{"f", "F", runtime::Border::FixedSingle, 15, 15};
+        Form1 main;
+        frmAbout about;
+        const std::map<QString, runtime::Layout> tables{
+            {"Form1", main.layout()},
+            {"frmAbout", about.layout()},
+            {"two defaults", {frame, twoDefaults}},
+            {"orphan item", {frame, {}, orphan}},
+            {"third level", {frame, {}, third}},
+        };
         QString shown;
         try {
-            for (const runtime::MenuEntry& entry : runtime::menuTree(menu)) {
-                QStringList items;
-                for (std::size_t index : entry.items)
-                    items << QString::number(index);
-                shown += QString("%1%2(%3)").arg(shown.isEmpty() ? "" : " ").arg(entry.index).arg(items.join(' '));
-            }
+            shown = describe(runtime::resolve(tables.at(table), dpi));
         } catch (const runtime::Error& error) {
             shown = error.what();
         }
-        QCOMPARE(shown, tree);
+        QCOMPARE(shown, description);
     }
 
     void failingHandlerShowsOneBoxAndEnds()

@@ -4,8 +4,6 @@
 
 namespace runtime::backend {
 
-inline constexpr int kProgramIconSize = 32;
-
 // The icon kept in resources/ and compiled into the program.
 inline QIcon programIcon()
 {

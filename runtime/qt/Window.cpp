@@ -1,11 +1,11 @@
-// Form windows on Qt Widgets.
+// Form windows on Qt Widgets, drawn from their descriptions.
 
 #include "../Backend.h"
-#include "../TextWrap.h"
+#include "FormWidget.h"
 #include "GuiFont.h"
+#include "LabelText.h"
 #include "ProgramIcon.h"
 
-#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -32,9 +32,9 @@ QColor toQColor(Rgb rgb)
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
-void dispatch(Form& form, Handler handler)
+QString toQString(std::string_view text)
 {
-    raiseEvent([&form, handler] { handler(form); });
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 struct Line {
@@ -61,11 +61,46 @@ protected:
     }
 };
 
-class FormWidget final : public QWidget {
+// A label sets its own lines by the runtime's rule, so that a table gives
+// the same lines on every back end; its text stays a QLabel's, for
+// assistive technology.
+class Label final : public QLabel {
 public:
-    explicit FormWidget(Form& form) : form_(form) {}
+    Label(const ControlView& control, QWidget* parent) : QLabel(parent), caption_(control.caption)
+    {
+        setTextFormat(Qt::PlainText);
+        setText(toQString(caption_));
+        if (control.spoken != caption_)
+            setAccessibleName(QString::fromStdString(control.spoken));
+        if (control.color) {
+            QPalette palette = this->palette();
+            palette.setColor(QPalette::WindowText, toQColor(*control.color));
+            setPalette(palette);
+        }
+    }
 
-    const Form& form() const { return form_; }
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const LabelText text = labelText(caption_, size(), font(), this);
+        QPainter painter(this);
+        painter.setFont(text.font);
+        painter.setPen(palette().color(QPalette::WindowText));
+        // One text, a line break after each line: Qt's own layout sets
+        // the lines' pitch, as it does for any label's text.
+        QString lines;
+        for (std::string_view piece : text.set.lines)
+            lines += (lines.isEmpty() ? QString() : QStringLiteral("\n")) + toQString(piece);
+        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignTop, lines);
+    }
+
+private:
+    std::string caption_;
+};
+
+class FormWindow final : public FormWidget {
+public:
+    FormWindow(WindowModel& model, bool dialog) : FormWidget(dialog), model_(model) {}
 
     QPushButton* defaultButton = nullptr;
     QPushButton* cancelButton = nullptr;
@@ -73,10 +108,9 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override
     {
-        // The form decides what closing means; its Unload takes the widget
-        // down afterwards.
+        // The form decides what closing means.
         event->ignore();
-        raiseEvent([this] { form_.Unload(); });
+        model_.report({Event::CloseAsked});
     }
 
     void keyPressEvent(QKeyEvent* event) override
@@ -93,89 +127,53 @@ protected:
     }
 
 private:
-    Form& form_;
+    WindowModel& model_;
 };
 
-// A plain top-level QWidget tells assistive technology that it is a generic
-// container, so screen readers would not announce it as a window when it
-// opens, nor read a dialog's text. The border says which the window is.
-QAccessibleInterface* formAccessibility(const QString&, QObject* object)
-{
-    auto* window = dynamic_cast<FormWidget*>(object);
-    if (!window)
-        return nullptr;
-    const bool dialog = window->form().layout().frame.border == Border::FixedDialog;
-    return new QAccessibleWidget(window, dialog ? QAccessible::Dialog : QAccessible::Window);
-}
-
-Qt::WindowFlags flagsFor(Border border)
+Qt::WindowFlags flagsFor(const BorderTraits& border)
 {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-    if (border == Border::FixedSingle)
-        flags |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint;
+    if (!border.dialog)
+        flags |= Qt::WindowSystemMenuHint;
+    if (border.minimizeBox)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (border.maximizeBox)
+        flags |= Qt::WindowMaximizeButtonHint;
     return flags;
-}
-
-QMenuBar* buildMenu(FormWidget* window, Form& form, std::span<const MenuItem> items)
-{
-    auto* bar = new QMenuBar(window);
-    auto wire = [&](QAction* action, const MenuItem& item) {
-        action->setObjectName(item.name);
-        if (item.click)
-            QObject::connect(action, &QAction::triggered, window,
-                             [&form, handler = item.click] { dispatch(form, handler); });
-    };
-    for (const MenuEntry& entry : menuTree(items)) {
-        const MenuItem& item = items[entry.index];
-        if (entry.items.empty()) {
-            wire(bar->addAction(QString::fromUtf8(item.caption)), item);
-            continue;
-        }
-        QMenu* dropDown = bar->addMenu(QString::fromUtf8(item.caption));
-        dropDown->setObjectName(item.name);
-        wire(dropDown->menuAction(), item);
-        for (std::size_t index : entry.items)
-            wire(dropDown->addAction(QString::fromUtf8(items[index].caption)), items[index]);
-    }
-    return bar;
 }
 
 class QtWindow final : public Window {
 public:
-    explicit QtWindow(Form& form)
+    explicit QtWindow(WindowModel& model) : model_(model)
     {
-        const Layout& layout = form.layout();
-        const int dpi = screenDpi();
-        auto px = [dpi](Twips twips) { return twipsToPixels(twips, dpi); };
-
+        const WindowView view = model.view(screenDpi());
         useGuiFont();
-        static const bool accessible = (QAccessible::installFactory(formAccessibility), true);
-        (void)accessible;
-        widget_ = new FormWidget(form);
-        widget_->setObjectName(layout.frame.name);
-        widget_->setWindowFlags(flagsFor(layout.frame.border));
-        widget_->setWindowTitle(QString::fromUtf8(layout.frame.caption));
-        widget_->setWindowIcon(layout.frame.border == Border::FixedSingle ? programIcon() : QIcon());
+        installAccessibility();
+        widget_ = new FormWindow(model, view.border.dialog);
+        widget_->setObjectName(view.name);
+        widget_->setWindowFlags(flagsFor(view.border));
+        widget_->setWindowTitle(QString::fromUtf8(view.caption));
+        widget_->setWindowIcon(view.border.dialog ? QIcon() : programIcon());
 
-        const QSize clientSize(px(layout.frame.clientWidth), px(layout.frame.clientHeight));
+        const QSize clientSize(view.clientWidth, view.clientHeight);
         int menuHeight = 0;
-        if (!layout.menu.empty()) {
-            QMenuBar* bar = buildMenu(widget_, form, layout.menu);
+        if (!view.menu.empty()) {
+            QMenuBar* bar = buildMenu(view.menu);
             menuHeight = bar->sizeHint().height();
             bar->setGeometry(0, 0, clientSize.width(), menuHeight);
         }
         auto* client = new ClientArea(widget_);
         client->setObjectName("client");
         client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
-        // A fixed size keeps the window from being resized or maximized.
-        widget_->setFixedSize(clientSize.width(), clientSize.height() + menuHeight);
-        if (layout.frame.position) {
-            // setGeometry places the client area, where move would place the frame.
-            const QPoint corner(px(layout.frame.position->x), px(layout.frame.position->y) - menuHeight);
-            widget_->setGeometry(QRect(corner, widget_->size()));
-        }
+        if (view.border.resizable)
+            widget_->resize(clientSize.width(), clientSize.height() + menuHeight);
+        else
+            widget_->setFixedSize(clientSize.width(), clientSize.height() + menuHeight);
+        // setGeometry places the widget inside the window manager's frame.
+        if (const auto corner = view.framePosition({0, menuHeight}))
+            widget_->setGeometry(QRect(QPoint(corner->x, corner->y), widget_->size()));
 
-        buildControls(form, client, px);
+        buildControls(view, client);
     }
 
     ~QtWindow() override { delete widget_; }
@@ -189,69 +187,80 @@ public:
         widget_->show();
         widget_->raise();
         widget_->activateWindow();
-        if (first && !tabOrder_.empty())
-            tabOrder_.front()->setFocus(Qt::ActiveWindowFocusReason);
+        if (first && firstFocus_)
+            firstFocus_->setFocus(Qt::ActiveWindowFocusReason);
     }
 
 private:
-    template <typename ToPixels>
-    void buildControls(Form& form, ClientArea* client, ToPixels px)
+    QMenuBar* buildMenu(const std::vector<MenuView>& menu)
     {
-        const auto controls = form.layout().controls;
-        std::vector<QWidget*> widgets(controls.size(), nullptr);
-        for (std::size_t i = 0; i < controls.size(); ++i) {
-            const Control& control = controls[i];
-            if (control.kind == Kind::Line) {
-                client->lines.push_back(
-                    {QLine(px(control.left), px(control.top), px(control.width), px(control.height)),
-                     toQColor(control.style.color.value_or(Rgb{0, 0, 0})), control.style.lineWidth});
+        auto* bar = new QMenuBar(widget_);
+        auto wire = [this](QAction* action, const MenuView& item) {
+            action->setObjectName(item.name);
+            QObject::connect(action, &QAction::triggered, widget_, [this, index = item.item] {
+                model_.report({Event::MenuChosen, index});
+            });
+        };
+        for (const MenuView& entry : menu) {
+            if (entry.items.empty()) {
+                wire(bar->addAction(QString::fromUtf8(entry.caption)), entry);
                 continue;
             }
-            widgets[i] = buildControl(form, control, client);
-            widgets[i]->setObjectName(control.name);
-            widgets[i]->setGeometry(px(control.left), px(control.top), px(control.width), px(control.height));
+            QMenu* dropDown = bar->addMenu(QString::fromUtf8(entry.caption));
+            dropDown->setObjectName(entry.name);
+            wire(dropDown->menuAction(), entry);
+            for (const MenuView& item : entry.items)
+                wire(dropDown->addAction(QString::fromUtf8(item.caption)), item);
         }
-        for (std::size_t i : tabOrder(controls))
-            if (widgets[i]->focusPolicy() != Qt::NoFocus)
-                tabOrder_.push_back(widgets[i]);
-        for (std::size_t i = 1; i < tabOrder_.size(); ++i)
-            QWidget::setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
+        return bar;
     }
 
-    QWidget* buildControl(Form& form, const Control& control, ClientArea* client)
+    void buildControls(const WindowView& view, ClientArea* client)
     {
-        const QString caption = QString::fromUtf8(control.caption);
+        QWidget* previousStop = nullptr;
+        for (std::size_t i = 0; i < view.controls.size(); ++i) {
+            const ControlView& control = view.controls[i];
+            const PixelRect& box = control.box;
+            if (control.kind == Kind::Line) {
+                client->lines.push_back(
+                    {QLine(box.x, box.y, box.width, box.height), toQColor(*control.color), control.lineWidth});
+                continue;
+            }
+            QWidget* widget = buildControl(view, i, client);
+            widget->setObjectName(control.name);
+            widget->setGeometry(box.x, box.y, box.width, box.height);
+            widget->setFocusPolicy(control.tabStop ? Qt::StrongFocus : Qt::NoFocus);
+            if (control.tabStop && previousStop)
+                QWidget::setTabOrder(previousStop, widget);
+            if (control.tabStop)
+                previousStop = widget;
+            if (view.firstFocus == i)
+                firstFocus_ = widget;
+        }
+    }
+
+    QWidget* buildControl(const WindowView& view, std::size_t i, ClientArea* client)
+    {
+        const ControlView& control = view.controls[i];
         switch (control.kind) {
         case Kind::Button: {
-            auto* button = new QPushButton(caption, client);
+            auto* button = new QPushButton(QString::fromUtf8(control.caption), client);
             button->setAutoDefault(false);
-            button->setDefault(control.style.isDefault);
-            if (control.style.isDefault)
+            button->setDefault(view.defaultButton == i);
+            if (view.defaultButton == i)
                 widget_->defaultButton = button;
-            if (control.style.isCancel)
+            if (view.cancelButton == i)
                 widget_->cancelButton = button;
-            if (control.click)
-                QObject::connect(button, &QPushButton::clicked, button,
-                                 [&form, handler = control.click] { dispatch(form, handler); });
+            QObject::connect(button, &QPushButton::clicked, button, [this, index = control.control] {
+                model_.report({Event::Clicked, index});
+            });
             return button;
         }
-        case Kind::Label: {
-            auto* label = new QLabel(caption, client);
-            label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(true);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            if (const std::string spoken = spokenText(control.caption); spoken != control.caption)
-                label->setAccessibleName(QString::fromStdString(spoken));
-            if (control.style.color) {
-                QPalette palette = label->palette();
-                palette.setColor(QPalette::WindowText, toQColor(*control.style.color));
-                label->setPalette(palette);
-            }
-            return label;
-        }
+        case Kind::Label:
+            return new Label(control, client);
         case Kind::Picture: {
             auto* picture = new QLabel(client);
-            picture->setPixmap(programIcon().pixmap(kProgramIconSize, kProgramIconSize));
+            picture->setPixmap(programIcon().pixmap(kIconSize, kIconSize));
             picture->setAccessibleName(QString::fromUtf8(project().name)); // the program icon
             return picture;
         }
@@ -261,16 +270,17 @@ private:
         return nullptr;
     }
 
-    QPointer<FormWidget> widget_;
-    std::vector<QWidget*> tabOrder_;
+    WindowModel& model_;
+    QPointer<FormWindow> widget_;
+    QWidget* firstFocus_ = nullptr;
     bool shown_ = false;
 };
 
 } // namespace
 
-std::unique_ptr<Window> createWindow(Form& form)
+std::unique_ptr<Window> createWindow(WindowModel& model)
 {
-    return std::make_unique<QtWindow>(form);
+    return std::make_unique<QtWindow>(model);
 }
 
 } // namespace runtime::backend
