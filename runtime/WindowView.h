@@ -5,6 +5,7 @@
 // only draws what this says, and reports what the user did as an Event.
 
 #include "Layout.h"
+#include "TextWrap.h"
 
 #include <cstddef>
 #include <optional>
@@ -112,8 +113,6 @@ protected:
 };
 
 } // namespace runtime
-
-#include "TextWrap.h"
 
 template <typename Measure, typename LineHeight>
 runtime::Typeset runtime::typeset(std::string_view text, int width, int height, Measure measure, LineHeight lineHeight)
