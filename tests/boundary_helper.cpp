@@ -3,6 +3,8 @@
 //   boundary_helper               its start-up form fails to load; it answers
 //                                 the runtime's error box and prints what the
 //                                 box said, and the runtime must end it
+//   boundary_helper bad-menu      the same, for a start-up form whose menu
+//                                 table no back end can show
 //   boundary_helper last-window   its one window is closed, as by the close
 //                                 box; with no form left, the program ends
 
@@ -22,6 +24,14 @@ constexpr runtime::Layout kLayout{.frame = {.name = "Failing",
                                             .clientWidth = 1440,
                                             .clientHeight = 1440},
                                   .controls = {}};
+
+constexpr runtime::MenuItem kOrphanMenu[] = {{"mnuOrphan", "Orphan", 1}};
+constexpr runtime::Layout kBadMenuLayout{.frame = kLayout.frame, .controls = {}, .menu = kOrphanMenu};
+
+class BadMenu : public runtime::Form {
+public:
+    BadMenu() : Form(kBadMenuLayout) {}
+};
 
 class Failing : public runtime::Form {
 public:
@@ -61,8 +71,10 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     });
 
-    QTimer::singleShot(0, [] {
-        runtime::startProject({.title = "Project1", .startupForm = runtime::instanceOf<Failing>});
+    const bool badMenu = argc > 1 && std::strcmp(argv[1], "bad-menu") == 0;
+    QTimer::singleShot(0, [badMenu] {
+        runtime::startProject({.title = "Project1",
+                               .startupForm = badMenu ? runtime::instanceOf<BadMenu> : runtime::instanceOf<Failing>});
         std::printf("survived\n");
         QApplication::exit(0);
     });
