@@ -1,7 +1,6 @@
 #include "Form.h"
 
 #include "Backend.h"
-#include "Error.h"
 
 namespace runtime {
 

@@ -95,7 +95,7 @@ protected:
     }
 
 private:
-    std::string caption_;
+    const char* caption_; // the table's, for the life of the program
 };
 
 class FormWindow final : public FormWidget {

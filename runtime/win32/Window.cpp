@@ -143,11 +143,10 @@ private:
             else
                 style |= SS_OWNERDRAW; // see drawLabel
             // A label draws its caption itself, so its window text is free
-            // to be what a screen reader should say.
-            const std::string& text = button ? std::string(control.caption) : control.spoken;
+            // to be what a screen reader should say (a button's is its caption).
             const PixelRect& box = control.box;
-            HWND child = CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(text).c_str(), style, box.x, box.y,
-                                         box.width, box.height, hwnd_,
+            HWND child = CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(control.spoken).c_str(), style, box.x,
+                                         box.y, box.width, box.height, hwnd_,
                                          reinterpret_cast<HMENU>(UINT_PTR(kFirstControlId + i)), instance(), nullptr);
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
             children_.push_back(child);
