@@ -242,8 +242,10 @@ void* loadLibrary(const char* file, std::string& reason)
         return open(candidate.c_str(), reason);
     }
     reason = "no such file beside the program, in LD_LIBRARY_PATH or in the system's library folders (looked in";
-    for (const fs::path& folder : folders)
-        reason += " " + folder.string();
+    for (const fs::path& folder : folders) {
+        reason += ' ';
+        reason += folder.native();
+    }
     reason += ")";
     return nullptr;
 }
