@@ -2,18 +2,20 @@
 
 // What the command line asks for. Without arguments the program opens its
 // window; `on` and `off` switch the fan as the buttons do, with no window,
-// for scripts, cron jobs and thermal daemons.
+// for scripts and cron jobs; `thermostat` lets the fan follow a temperature.
 
+#include "Thermostat.h"
 #include "runtime/Runtime.h"
 
 #include <span>
 #include <string>
 
-enum class Request { Window, On, Off, Help, Version, Wrong };
+enum class Request { Window, On, Off, Thermostat, Help, Version, Wrong };
 
 struct CommandLine {
     Request request = Request::Window;
-    std::string problem; // what is wrong, with Request::Wrong
+    std::string problem;             // what is wrong, with Request::Wrong
+    thermostat::Settings thermostat; // with Request::Thermostat
 };
 
 CommandLine parseCommandLine(std::span<char* const> arguments);
