@@ -45,11 +45,23 @@ dpkg-deb -c "$out"/ventrolik-dbgsym_$version-1_amd64.deb | grep '/usr/lib/debug/
     fail "no debug symbols in the -dbgsym package"
 ok "lintian, desktop-file-validate, appstreamcli, stripped binaries with their symbols apart"
 
+# The thermostat's service asks for as little as it needs.
+unit=$work/deb/usr/lib/systemd/system/ventrolik-thermostat.service
+exposure=$({ systemd-analyze security --offline=yes "$unit" 2>&1 || true; } |
+    sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+[ -n "$exposure" ] || fail "systemd-analyze gave no exposure for the thermostat's unit"
+awk -v e="$exposure" 'BEGIN { exit !(e <= 1.5) }' || fail "the thermostat's unit is exposed at $exposure, above 1.5"
+ok "thermostat service: exposure $exposure"
+
 # --- Installed, started from PATH, purged. ---
 apt-get purge -y -q ventrolik >/dev/null 2>&1 || true
 apt-get install -y -q "$deb" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt-get install"; }
 [ "$(command -v ventrolik)" = /usr/bin/ventrolik ] || fail "ventrolik is not on PATH"
 [ "$(ventrolik --version)" = "Ventrolik $version" ] || fail "ventrolik --version"
+# The thermostat waits for its settings: installed, not enabled, not running.
+grep -q '^#SENSOR=' /etc/default/ventrolik-thermostat || fail "no commented-out settings for the thermostat"
+[ -z "$(find /etc/systemd/system -name 'ventrolik-thermostat.service')" ] || fail "the thermostat's service is enabled"
+ok "thermostat: settings installed, service not enabled"
 
 start_xvfb
 (cd "$work" && env -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &

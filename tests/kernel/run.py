@@ -5,7 +5,7 @@ parallel ports, with relay boards played through uhid and a pty. Each
 scenario is one boot; init (beside this script) runs its steps and prints what
 it saw, and the rows below say what must be seen.
 
-    run.py IO.DLL IOPROBE RELAYPLAY WORK-DIR [SCENARIO...]
+    run.py IO.DLL IOPROBE RELAYPLAY VENTROLIK WORK-DIR [SCENARIO...]
 """
 
 import concurrent.futures
@@ -19,7 +19,10 @@ from pathlib import Path
 
 SKIP = 77
 HERE = Path(__file__).resolve().parent
-MODULES = ["parport", "parport_pc", "ppdev", "lp", "hid", "uhid", "hid-generic"]
+MODULES = ["parport", "parport_pc", "ppdev", "lp", "hid", "uhid", "hid-generic", "i2c-stub", "i2c-dev", "lm75",
+           # the host's root over virtio-9p, in the order they load
+           "virtio_ring", "virtio", "virtio_pci_legacy_dev", "virtio_pci_modern_dev", "virtio_pci", "netfs", "fscache",
+           "9pnet", "9pnet_virtio", "9p"]
 
 
 def ports(*bases):
@@ -30,6 +33,10 @@ def ports(*bases):
                  "-device", f"isa-parallel,chardev=lpt{index},iobase={base:#x},irq={7 - 2 * index},index={index}"]
     return args
 
+
+# The host's root, read-only, for the programs that need the host's own
+# libraries: the guest runs them in a chroot.
+HOST = ["-virtfs", "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap"]
 
 # name, QEMU's ports, lines that must be seen in this order, number of IO.DLL lines
 # (QEMU's default PC has one port, at 0x378)
@@ -93,6 +100,20 @@ SCENARIOS = [
         r"IO\.DLL: cannot open '/dev/ttyUSB9': No such file or directory \(is the relay module plugged in\?\)",
         r"check 0 ",
     ], 4),
+    # The thermostat on the kernel's lm75 driver, on an i2c-stub chip, read
+    # through libsensors, switching a relay board
+    ("thermostat", ports() + HOST, [
+        r"thermostat: lm75-i2c-0-48/temp1; fan on at 50\.0 °C, off at 40\.0 °C; a reading every 1 s",
+        r"^at 30 °C: ABCDE relays 00$",
+        r"^fan on: lm75-i2c-0-48/temp1 at 55\.0 °C \(on at 50\.0\)$", r"^at 55 °C: ABCDE relays 10$",
+        r"!^fan", r"^at 45 °C: ABCDE relays 10$",
+        r"^fan off: lm75-i2c-0-48/temp1 at 35\.0 °C \(off at 40\.0\)$", r"^at 35 °C: ABCDE relays 00$",
+        r"^fan on: lm75-i2c-0-48/temp1 at 55\.0 °C", r"^at 55 °C: ABCDE relays 10$",
+        r"^lm75-i2c-0-48/temp1 fails: .*; counted as hot until it reads again$", r"!fails",
+        r"^gone: ABCDE relays 10$", r"!fails", r"^thermostat stopped by SIGTERM: fan on$", r"^exit 0: ABCDE relays 10$",
+        r"^ventrolik: 'lm75-i2c-0-48/temp9' matches no sensor$", r"^The temperature sensors here are:$",
+        r"^  lm75-i2c-0-48/temp1$", r"^exit 2$",
+    ], 1),
 ]
 
 
@@ -153,11 +174,13 @@ def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
     return archive
 
 
-def qemu(kernel_folder, archive, scenario, extra):
-    command = ["qemu-system-x86_64", "-accel", "tcg", "-nographic", "-no-reboot", "-m", "256", "-net", "none",
+def qemu(kernel_folder, archive, scenario, extra, ventrolik):
+    command = ["qemu-system-x86_64", "-accel", "tcg", "-nographic", "-no-reboot", "-m", "512", "-net", "none",
                "-kernel", str(kernel_folder / "vmlinuz"), "-initrd", str(archive),
-               "-append", f"console=ttyS0 quiet panic=-1 ventrolik.scenario={scenario}", *extra]
-    result = subprocess.run(command, capture_output=True, text=True, timeout=120, stdin=subprocess.DEVNULL)
+               "-append", f"console=ttyS0 quiet panic=-1 ventrolik.scenario={scenario} ventrolik.program={ventrolik}",
+               *extra]
+    result = subprocess.run(command, capture_output=True, encoding="utf-8", errors="replace", timeout=180,
+                            stdin=subprocess.DEVNULL)
     return result.returncode, [line.rstrip("\r") for line in result.stdout.splitlines()] + result.stderr.splitlines()
 
 
@@ -193,8 +216,8 @@ def judge(name, expected, reports, returncode, lines):
 
 
 def main():
-    iodll, ioprobe, relayplay, work = (Path(argument) for argument in sys.argv[1:5])
-    wanted = sys.argv[5:]
+    iodll, ioprobe, relayplay, ventrolik, work = (Path(argument) for argument in sys.argv[1:6])
+    wanted = sys.argv[6:]
     if not shutil.which("qemu-system-x86_64"):
         skip("qemu-system-x86_64 is not installed")
     try:
@@ -214,7 +237,7 @@ def main():
     def boot(row):
         name, extra, expected, reports = row
         start = time.monotonic()
-        returncode, lines = qemu(kernel_folder, archive, name, extra)
+        returncode, lines = qemu(kernel_folder, archive, name, extra, ventrolik.resolve())
         return row, judge(name, expected, reports, returncode, lines), lines, time.monotonic() - start
 
     failed = 0
