@@ -3,10 +3,10 @@
 # against our own IO.DLL on a serial relay module played on a pseudo-terminal:
 # each row runs the program once and checks its exit status, what it wrote
 # to the port or the relays, and what it printed. With "wine", the program is
-# the Windows build, and the pseudo-terminal is its COM1; with a stand-in
-# for Windows' HID functions as well, a HID relay board is played through it.
+# the Windows build, and the pseudo-terminal is its COM1. (HID relay boards
+# are played on a real HID stack, Linux's and Wine's, in the kernel test.)
 #
-#   cli.sh PROGRAM RECORDING-IO.DLL [wine|wine32 [HID-STAND-IN.DLL]]
+#   cli.sh PROGRAM RECORDING-IO.DLL [wine|wine32]
 set -euo pipefail
 
 source "$(dirname "$0")/common.sh"
@@ -19,7 +19,7 @@ cleanup() {
     # COM1 must not outlive its pseudo-terminal in the prefix the other
     # Wine tests share.
     if [ -n "$runner" ]; then
-        wine reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 || true
+        "$runner" reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 || true
         wineserver -w
     fi
     rm -rf "$work"
@@ -39,14 +39,6 @@ cp "$ventrolik" "$(dirname "$ventrolik")/IO.DLL" "$work/real/"
 mkdir -p "$work/cwd/lib" "$work/broken"
 cp "$recording" "$work/cwd/IO.DLL"
 cp "$recording" "$work/cwd/lib/IO.DLL"
-# A HID relay board, played by the stand-in (Windows only).
-standin=${4:-}
-if [ -n "$standin" ]; then
-    mkdir "$work/hid"
-    cp "$work/real/"* "$work/hid/"
-    cp "$standin" "$work/hid/hid.dll"
-    cp "$standin" "$work/hid/setupapi.dll"
-fi
 head -c $(($(stat -c %s "$recording") / 2)) "$recording" >"$work/broken/IO.DLL"
 record_calls
 : >"$work/calls"
@@ -60,7 +52,7 @@ eventually 5 test -L "$work/relay" || fail "no pseudo-terminal"
 serial=$work/relay missing=/dev/ttyUSB9
 if [ -n "$runner" ]; then
     # Wine makes its COM ports from this key at start-up.
-    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$(readlink "$work/relay")" /f >/dev/null 2>&1 ||
+    "$runner" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$(readlink "$work/relay")" /f >/dev/null 2>&1 ||
         fail "cannot map COM1"
     wineserver -w
     serial=COM1 missing=COM9
@@ -78,15 +70,11 @@ while IFS='|' read -r folder environment arguments answer status calls printed; 
     environment=${environment//\$serial/$serial} environment=${environment//\$missing/$missing}
     # The Windows search knows no LD_LIBRARY_PATH.
     [[ $environment == LD_LIBRARY_PATH=* ]] && [ -n "$runner" ] && continue
-    [ "$folder" = hid ] && [ -z "$standin" ] && continue
     : >"$work/calls"
     got=0
     # shellcheck disable=SC2086 # the arguments are words
     (
         cd "$work/cwd"
-        if [ "$folder" = hid ]; then
-            export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;hid,setupapi=n,b" VENTROLIK_TEST_HID="Z:$work/calls"
-        fi
         [ "$environment" = - ] || export "$environment"
         IO_DRIVER_ANSWER=$answer exec ${runner:+"$runner"} "$work/$folder/$program" $arguments
     ) >"$work/out" 2>&1 || got=$?
@@ -116,10 +104,6 @@ real  | VENTROLIK_LPT1=$serial             | off        | - | 0 | serial a0 01 0
 real  | VENTROLIK_LPT1=$serial relays=2    | on         | - | 0 | serial a0 01 01 a2,serial a0 02 00 a2 | data lines D0-D1 are relays 1-2
 real  | VENTROLIK_LPT1=$missing            | on         | - | 1 |                                     | ^IO.DLL: cannot open '.*$missing'
 real  | -                                  | on         | - | 1 |                                     | ^IO.DLL: no 
-hid   | -                                  | on         | - | 0 | hid 00 ff 01 00 00 00 00 00 00      | LPT1 (0x378) is relay board USBRelay1 'STAND' on .*: data line D0 is relay 1
-hid   | -                                  | off        | - | 0 | hid 00 fd 01 00 00 00 00 00 00      | LPT1 (0x378) is relay board USBRelay1 'STAND'
-hid   | VENTROLIK_TEST_HID=Z:/dev/full     | on         | - | 0 |                                     | ^IO.DLL: cannot write 0x1 to port 0x378: cannot switch relay 1 of 'Z:/dev/full': Disk full
-hid   | VENTROLIK_TEST_HID=                | on         | - | 1 |                                     | ^IO.DLL: no 
 app   | -                                  | --version  | 1 | 0 |                                     | ^Ventrolik $version$
 app   | -                                  | --help     | 1 | 0 |                                     | ^  off  *switch the fan off
 app   | -                                  | --help off | 1 | 0 |                                     | ^Usage: ventrolik

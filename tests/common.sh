@@ -20,15 +20,17 @@ need_32bit() {
 }
 
 # The arguments of a script that runs the program, PROGRAM RECORDING-IO.DLL
-# [wine|wine32], as $ventrolik, $recording and $runner ("wine" for either
-# Windows build), and the program's file name as $program. With "wine32",
-# the program is the 32-bit build, for 32-bit Wine.
+# [wine|wine32], as $ventrolik, $recording and $runner (Wine's loader, for
+# either Windows build), and the program's file name as $program. With
+# "wine32", the program is the 32-bit build, for 32-bit Wine. Each build
+# calls its own loader: /usr/bin/wine takes the 32-bit one wherever 32-bit
+# Wine is installed, even where the kernel can't run it.
 program_arguments() {
     ventrolik=$1 recording=$2 runner=${3:-}
-    if [ "$runner" = wine32 ]; then
-        need_32bit
-        runner=wine
-    fi
+    case $runner in
+    wine32) need_32bit && runner=/usr/lib/wine/wine ;;
+    wine) runner=/usr/lib/wine/wine64 ;;
+    esac
     program=$(basename "$ventrolik")
 }
 
@@ -47,7 +49,7 @@ fail() {
 start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
     xvfb_pid=$!
-    eventually 10 test -s "$work/display" || fail "Xvfb did not start"
+    eventually 30 test -s "$work/display" || fail "Xvfb did not start"
     export DISPLAY=:$(cat "$work/display")
     unset QT_QPA_PLATFORM
 }
@@ -59,12 +61,20 @@ visible() {
     [ -n "$ids" ] && head -n 1 <<<"$ids"
 }
 
+# Clicks at x=$2, y=$3 pixels of the main window $1's client area (below
+# the menu bar, which is the window's height less the client's 52 pixels).
+click_client() {
+    local height
+    height=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
+    xdotool mousemove --window "$1" "$2" $((height - 52 + $3)) click 1
+}
+
 # Points the recording IO.DLL at $work/calls, by the path the program sees:
 # under Wine, a Z: path, once the prefix is set up.
 record_calls() {
     IO_RECORD_FILE=$work/calls
-    if [ "$runner" = wine ]; then
-        wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
+    if [ -n "$runner" ]; then
+        "$runner" wineboot -i >/dev/null 2>&1 || fail "Wine could not set up its prefix"
         IO_RECORD_FILE=Z:$work/calls
     fi
     export IO_RECORD_FILE

@@ -8,12 +8,6 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   target_link_options(recording_io PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 
-# Windows' HID functions played in one file, for the HID path under Wine;
-# undecorated names, as the import libraries name them.
-add_library(hid_standin SHARED hid_standin.c)
-set_target_properties(hid_standin PROPERTIES PREFIX "")
-target_link_options(hid_standin PRIVATE -static-libgcc -Wl,--kill-at)
-
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # The executable as Windows will see it: machine, subsystem, imports,
@@ -37,8 +31,7 @@ else()
 endif()
 foreach(script e2e cli)
   add_test(NAME ${script}_wine
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script}.sh $<TARGET_FILE:ventrolik> $<TARGET_FILE:recording_io> ${wine_runner}
-            $<$<STREQUAL:${script},cli>:$<TARGET_FILE:hid_standin>>)
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script}.sh $<TARGET_FILE:ventrolik> $<TARGET_FILE:recording_io> ${wine_runner})
   set_tests_properties(${script}_wine PROPERTIES TIMEOUT 300 RUN_SERIAL ON SKIP_RETURN_CODE 77
     ENVIRONMENT "WINEARCH=${wine_arch};WINEPREFIX=${CMAKE_CURRENT_BINARY_DIR}/wineprefix;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
 endforeach()

@@ -5,7 +5,10 @@ parallel ports, with relay boards played through uhid and a pty. Each
 scenario is one boot; init (beside this script) runs its steps and prints what
 it saw, and the rows below say what must be seen.
 
-    run.py IO.DLL IOPROBE RELAYPLAY VENTROLIK WORK-DIR [SCENARIO...]
+    run.py IO.DLL IOPROBE RELAYPLAY VENTROLIK WORK-DIR WINDOWS-BUILD,... [SCENARIO...]
+
+The Windows builds' folders hold Ventrolik.exe and our IO.DLL; the guest
+runs them under the host's Wine.
 """
 
 import concurrent.futures
@@ -22,7 +25,7 @@ HERE = Path(__file__).resolve().parent
 MODULES = ["parport", "parport_pc", "ppdev", "lp", "hid", "uhid", "hid-generic", "i2c-stub", "i2c-dev", "lm75",
            # the host's root over virtio-9p, in the order they load
            "virtio_ring", "virtio", "virtio_pci_legacy_dev", "virtio_pci_modern_dev", "virtio_pci", "netfs", "fscache",
-           "9pnet", "9pnet_virtio", "9p"]
+           "9pnet", "9pnet_virtio", "9p", "overlay"]
 
 
 def ports(*bases):
@@ -34,13 +37,35 @@ def ports(*bases):
     return args
 
 
-# The host's root, read-only, for the programs that need the host's own
-# libraries: the guest runs them in a chroot.
-HOST = ["-virtfs", "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap"]
-
 # name, QEMU's ports, lines that must be seen in this order, number of IO.DLL lines
 # (QEMU's default PC has one port, at 0x378)
+def windows(build):
+    """What one Windows build must do under Wine, whose own HID stack reaches
+    three boards played through uhid (wine.sh heads each line by the build)."""
+    return [
+        # three boards, none chosen
+        rf"^{build} \| IO\.DLL: no parallel port at 0x378, and more than one relay board: .*'KLMNO'.*'FGHIJ'.*'ABCDE'",
+        rf"^{build} \| IO\.DLL ne postoji u \\windows\\system folderu$", rf"^{build} three boards: exit 1; boards: $",
+        # one chosen by its ID, the others untouched
+        rf"^{build} \| IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'FGHIJ'",
+        rf"^{build} chosen: exit 0; boards: FGHIJ relays 10,FGHIJ relays 10$",
+        # a board that refuses its report: one message
+        rf"^{build} \| IO\.DLL: cannot write 0x1 to port 0x378: cannot switch relay 1 of ", r"!cannot",
+        rf"^{build} refused: exit 0; boards: KLMNO refused relay 1$",
+        # the only board, once the others are unplugged
+        rf"^{build} one board: exit 0; boards: ABCDE relays 10,ABCDE relays 10$",
+        rf"^{build} one board: exit 0; boards: ABCDE relays 00,ABCDE relays 00$",
+        # the program in its window: no warning; the board unplugged after a write
+        r"!window: a warning", rf"^{build} window Ukljuci: boards: ABCDE relays 10,ABCDE relays 10$",
+        rf"^{build} window Iskljuci: boards: ABCDE relays 00,ABCDE relays 00$",
+        rf"^{build} window: up after the board went$", rf"^{build} \| IO\.DLL: cannot write 0x1 to port 0x378",
+        rf"^{build} window closed: exit 0 ",
+    ]
+
+
 SCENARIOS = [
+    # first, as the longest
+    ("windows", ports(), windows("i686") + windows("x86_64"), 0),
     ("one-port", [], [r"check 1 ", r"devices/active: none", r"parport0 data 0x01",
                       r"devices/active: none", r"parport0 data 0x00"], 0),
     ("two-ports", ports(0x278, 0x378), [r"check 1 ", r"parport0 data 0x5a", r"parport1 data 0x01"], 0),
@@ -102,7 +127,7 @@ SCENARIOS = [
     ], 4),
     # The thermostat on the kernel's lm75 driver, on an i2c-stub chip, read
     # through libsensors, switching a relay board
-    ("thermostat", ports() + HOST, [
+    ("thermostat", ports(), [
         r"thermostat: lm75-i2c-0-48/temp1; fan on at 50\.0 °C, off at 40\.0 °C; a reading every 1 s",
         r"^at 30 °C: ABCDE relays 00$",
         r"^fan on: lm75-i2c-0-48/temp1 at 55\.0 °C \(on at 50\.0\)$", r"^at 55 °C: ABCDE relays 10$",
@@ -174,14 +199,24 @@ def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
     return archive
 
 
-def qemu(kernel_folder, archive, scenario, extra, ventrolik):
-    command = ["qemu-system-x86_64", "-accel", "tcg", "-nographic", "-no-reboot", "-m", "512", "-net", "none",
+def qemu(kernel_folder, archive, scenario, extra, programs, work):
+    """One boot; programs are the host's paths that the guest's steps need.
+    The host's root is there for the programs that need the host's own
+    libraries, read-only, and the work folder writable: the guest runs them
+    in a chroot."""
+    command = ["qemu-system-x86_64", "-accel", "tcg", "-nographic", "-no-reboot", "-m", "1024", "-net", "none",
                "-kernel", str(kernel_folder / "vmlinuz"), "-initrd", str(archive),
-               "-append", f"console=ttyS0 quiet panic=-1 ventrolik.scenario={scenario} ventrolik.program={ventrolik}",
-               *extra]
-    result = subprocess.run(command, capture_output=True, encoding="utf-8", errors="replace", timeout=180,
-                            stdin=subprocess.DEVNULL)
-    return result.returncode, [line.rstrip("\r") for line in result.stdout.splitlines()] + result.stderr.splitlines()
+               "-append", f"console=ttyS0 quiet panic=-1 ventrolik.scenario={scenario} {programs} ventrolik.work={work}",
+               "-virtfs", "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap",
+               "-virtfs", f"local,path={work},mount_tag=work,security_model=none,multidevs=remap", *extra]
+    try:
+        result = subprocess.run(command, capture_output=True, encoding="utf-8", errors="replace", timeout=400,
+                                stdin=subprocess.DEVNULL)
+        returncode, out, err = result.returncode, result.stdout, result.stderr
+    except subprocess.TimeoutExpired as timeout:  # what it printed says how far it came
+        returncode = "timed out"
+        out, err = (text.decode(errors="replace") if text else "" for text in (timeout.stdout, timeout.stderr))
+    return returncode, [line.rstrip("\r") for line in out.splitlines()] + err.splitlines()
 
 
 def judge(name, expected, reports, returncode, lines):
@@ -217,7 +252,8 @@ def judge(name, expected, reports, returncode, lines):
 
 def main():
     iodll, ioprobe, relayplay, ventrolik, work = (Path(argument) for argument in sys.argv[1:6])
-    wanted = sys.argv[6:]
+    builds = [Path(folder).resolve() for folder in sys.argv[6].split(",")]
+    wanted = sys.argv[7:]
     if not shutil.which("qemu-system-x86_64"):
         skip("qemu-system-x86_64 is not installed")
     try:
@@ -231,17 +267,27 @@ def main():
         return 1
 
     work.mkdir(parents=True, exist_ok=True)
+    rows = [row for row in SCENARIOS if not wanted or row[0] in wanted]
+    missing = [folder for folder in builds if not (folder / "Ventrolik.exe").exists()]
+    if missing and any(row[0] == "windows" for row in rows):
+        print(f"SKIP: windows: not built in {', '.join(map(str, missing))} (tools/build mingw-i686 mingw-x86_64)")
+        rows = [row for row in rows if row[0] != "windows"]
+    if any(row[0] == "windows" for row in rows) and subprocess.run([HERE / "../../tools/runs-32bit"],
+                                                                   capture_output=True).returncode == 0:
+        # Quicker here than in the guest, which makes it elsewhere.
+        print(run("bash", HERE / "wine.sh", "prefix", work.resolve()), end="")
     kernel_folder = kernel(work)
     archive = initramfs(work, kernel_folder, iodll, ioprobe, relayplay)
 
     def boot(row):
         name, extra, expected, reports = row
         start = time.monotonic()
-        returncode, lines = qemu(kernel_folder, archive, name, extra, ventrolik.resolve())
+        programs = (f"ventrolik.program={ventrolik.resolve()} ventrolik.tests={HERE.parent} "
+                    f"ventrolik.windows={','.join(map(str, builds))}")
+        returncode, lines = qemu(kernel_folder, archive, name, extra, programs, work.resolve())
         return row, judge(name, expected, reports, returncode, lines), lines, time.monotonic() - start
 
     failed = 0
-    rows = [row for row in SCENARIOS if not wanted or row[0] in wanted]
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         for (name, *_), fault, lines, seconds in pool.map(boot, rows):
             if fault:
