@@ -32,15 +32,17 @@ bool isComPort(const std::string& device)
 
 Route chosen(const Inventory& inventory, const Setting& setting)
 {
-    const std::string where = "LPT1 is set to '" + setting.device + "' in " + setting.source;
+    const std::string where = "LPT1 is set to '" + shown(setting.device) + "' in " + setting.source;
     if (!setting.error.empty())
         return {.refusal = setting.error};
     const std::string file = std::filesystem::path(setting.device).filename().string();
     if (file.starts_with("parport")) {
         auto port = std::ranges::find(inventory.ports, std::filesystem::path(setting.device), &ParallelPort::path);
         if (port == inventory.ports.end())
-            return {.refusal = where + ", but there is no such parallel port (the ports are " +
-                               (inventory.ports.empty() ? "none" : listed(inventory.ports)) + ")"};
+            return {.refusal =
+                        where + ", but there is no such parallel port (" +
+                        (inventory.ports.empty() ? "there are none" : "the ports are " + listed(inventory.ports)) +
+                        ")"};
         return {.device = *port};
     }
     auto board = std::ranges::find_if(inventory.boards, [&](const RelayBoard& b) {
@@ -49,8 +51,9 @@ Route chosen(const Inventory& inventory, const Setting& setting)
     if (board != inventory.boards.end())
         return {.device = *board};
     if (file.starts_with("hidraw") || !(setting.device.starts_with('/') || isComPort(setting.device)))
-        return {.refusal = where + ", but there is no such relay board (the boards are " +
-                           (inventory.boards.empty() ? "none" : listed(inventory.boards)) + ")"};
+        return {.refusal =
+                    where + ", but there is no such relay board (" +
+                    (inventory.boards.empty() ? "there are none" : "the boards are " + listed(inventory.boards)) + ")"};
     // Any other device is a serial relay module: a serial port can be
     // anything, so it is used only when it is named.
     return {.device = SerialModule{setting.device, setting.relays}};
@@ -92,8 +95,8 @@ std::string describe(const Device& device)
         std::string operator()(const ParallelPort& port) const { return port.path.string() + " at " + hex(port.base); }
         std::string operator()(const RelayBoard& board) const
         {
-            return "relay board " + board.name + (board.id.empty() ? "" : " '" + board.id + "'") + " on " +
-                   board.path.string();
+            return "relay board " + board.name + (board.id.empty() ? "" : " '" + board.id + "'") +
+                   (board.pathShown ? " on " + board.path.string() : "");
         }
         std::string operator()(const SerialModule& module) const
         {

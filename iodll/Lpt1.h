@@ -45,6 +45,7 @@ struct RelayBoard {
     std::string name;           // the product string, "USBRelay2"
     std::string id;             // empty when the board can't be read
     int relays;
+    bool pathShown = true; // in messages, beside the name and ID
 };
 
 struct SerialModule {

@@ -1,14 +1,11 @@
 #pragma once
 
-// The outputs that can carry LPT1's registers, one file each: a parallel
-// port through ppdev, a parallel port written directly, a HID relay board
-// and a serial relay module. None of them prints: each says what became of
-// a call, and the library tells the user.
-
-#include "System.h"
+// What carries LPT1's registers: an output of each system's own (linux/,
+// windows/: a parallel port through ppdev or written directly, a HID relay
+// board, a serial relay module). None of them prints: each says what became
+// of a call, and the library tells the user.
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -35,28 +32,6 @@ public:
     // Writes the register `offset` (data, status, control) from the first.
     virtual Status write(int offset, std::uint8_t value) = 0;
 };
-
-std::unique_ptr<Output> ppdevPort(System& system, const std::filesystem::path& device);
-std::unique_ptr<Output> directPort(System& system, std::uint16_t base);
-std::unique_ptr<Output> hidRelayBoard(System& system, const std::filesystem::path& device, int relays);
-std::unique_ptr<Output> serialRelayModule(System& system, const std::filesystem::path& device, int relays);
-
-// "cannot open '/dev/x': Permission denied".
-std::string deviceError(const std::string& action, int error, const std::filesystem::path& device);
-
-// The fixes to name when a kind of device can't be opened.
-struct OpenHints {
-    const char* permission; // EACCES, EPERM
-    const char* missing;    // ENOENT, ENODEV, ENXIO
-    const char* busy;       // EBUSY
-};
-
-// What to tell the user when `device` can't be opened, with a hint at the fix.
-std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints);
-
-// The same for a ppdev device, and when one can't be claimed.
-std::string describeOpenError(int error, const std::filesystem::path& device);
-std::string describeClaimError(int error, const std::filesystem::path& device);
 
 // A device of relays, on which data line D(k-1) is relay k, on any system.
 // It is opened at its first use and kept; after a failure it is opened

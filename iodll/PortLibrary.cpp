@@ -2,6 +2,9 @@
 
 #include "Relays.h"
 
+#include <cstdio>
+#include <exception>
+
 namespace iodll {
 
 PortLibrary::PortLibrary(std::unique_ptr<Platform> platform) : platform_(std::move(platform)) {}
@@ -30,7 +33,15 @@ Output& PortLibrary::output(const Device& device)
 PortLibrary::Target PortLibrary::target(std::uint16_t port)
 {
     const Inventory inventory = platform_->inventory(isLpt1(port));
-    const Route found = route(inventory, isLpt1(port) ? platform_->setting() : std::nullopt, port);
+    std::optional<Setting> setting;
+    if (isLpt1(port)) {
+        std::vector<std::string> problems;
+        setting = platform_->setting(problems);
+        for (const std::string& problem : problems)
+            if (settingSaid_.insert(problem).second)
+                say(problem);
+    }
+    const Route found = route(inventory, setting, port);
     if (found.device) {
         const auto* parallel = std::get_if<ParallelPort>(&*found.device);
         if (isLpt1(port) && !(parallel && parallel->base == kLpt1)) {
@@ -57,17 +68,45 @@ PortLibrary::Target PortLibrary::target(std::uint16_t port)
     return {direct.get(), 0, {}};
 }
 
-bool PortLibrary::canReach(std::uint16_t port)
+void PortLibrary::sayFailure(Platform* platform, const char* operation, const char* why) noexcept
 {
-    const Target found = target(port);
-    if (!found.output) {
-        say(found.refusal);
-        return false;
+    try {
+        if (platform) {
+            platform->report(std::string(operation) + " failed: " + why);
+            return;
+        }
+    } catch (...) {
     }
-    const Status reached = found.output->reach();
-    if (!reached)
-        say(reached.why());
-    return bool(reached);
+    std::fprintf(stderr, "IO.DLL: %s failed: %s\n", operation, why);
+}
+
+template <typename Work>
+void PortLibrary::guarded(const char* operation, Work work) noexcept
+{
+    try {
+        work();
+    } catch (const std::exception& error) {
+        sayFailure(platform_.get(), operation, error.what());
+    } catch (...) {
+        sayFailure(platform_.get(), operation, "unknown error");
+    }
+}
+
+bool PortLibrary::canReach(std::uint16_t port) noexcept
+{
+    bool reachable = false;
+    guarded("IsDriverInstalled", [&] {
+        const Target found = target(port);
+        if (!found.output) {
+            say(found.refusal);
+            return;
+        }
+        const Status reached = found.output->reach();
+        if (!reached)
+            say(reached.why());
+        reachable = bool(reached);
+    });
+    return reachable;
 }
 
 Status PortLibrary::writeByte(std::uint16_t port, std::uint8_t value)
@@ -78,21 +117,25 @@ Status PortLibrary::writeByte(std::uint16_t port, std::uint8_t value)
     return found.output->write(found.offset, value);
 }
 
-void PortLibrary::out(std::uint16_t port, std::uint8_t value)
+void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept
 {
-    if (Status written = writeByte(port, value); !written)
-        say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
+    guarded("PortOut", [&] {
+        if (Status written = writeByte(port, value); !written)
+            say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
+    });
 }
 
-void PortLibrary::wordOut(std::uint16_t port, std::uint16_t value)
+void PortLibrary::wordOut(std::uint16_t port, std::uint16_t value) noexcept
 {
-    // One write, so at most one line about it, whichever byte missed.
-    const auto high = static_cast<std::uint16_t>(port + 1);
-    Status written = writeByte(port, static_cast<std::uint8_t>(value & 0xFF));
-    if (!written)
-        say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
-    else if (written = writeByte(high, static_cast<std::uint8_t>(value >> 8)); !written)
-        say("cannot write " + hex(value) + " to port " + hex(high) + ": " + written.why());
+    guarded("PortWordOut", [&] {
+        // One write, so at most one line about it, whichever byte missed.
+        const auto high = static_cast<std::uint16_t>(port + 1);
+        Status written = writeByte(port, static_cast<std::uint8_t>(value & 0xFF));
+        if (!written)
+            say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
+        else if (written = writeByte(high, static_cast<std::uint8_t>(value >> 8)); !written)
+            say("cannot write " + hex(value) + " to port " + hex(high) + ": " + written.why());
+    });
 }
 
 } // namespace iodll

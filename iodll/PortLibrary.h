@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace iodll {
@@ -21,7 +22,8 @@ public:
     virtual ~Platform() = default;
     // The parallel ports, and the relay boards when `boards` is set.
     virtual Inventory inventory(bool boards) = 0;
-    virtual std::optional<Setting> setting() = 0;
+    // The user's choice for LPT1; what can't be used of it goes to problems.
+    virtual std::optional<Setting> setting(std::vector<std::string>& problems) = 0;
     virtual std::unique_ptr<Output> output(const Device& device) = 0;
     // The port written directly, where the system allows it and lists a
     // parallel port there, with a `note` for the user; otherwise nothing,
@@ -30,22 +32,27 @@ public:
     virtual void report(const std::string& line) = 0;
 };
 
-// The real thing on Linux, and on Windows.
-std::unique_ptr<Platform> linuxPlatform(System system);
-std::unique_ptr<Platform> windowsPlatform();
-
 class PortLibrary {
 public:
     explicit PortLibrary(std::unique_ptr<Platform> platform);
 
+    // These three are the exports' work, and nothing is thrown out of them:
+    // the library's callers may be C, Basic or anything else, and on 32-bit
+    // Windows an exception unwinding through a stdcall caller's frames ends
+    // the process. What went wrong is said once, and the answer is "no".
+
     // True when writes to `port` can reach a device now. Says why not
     // otherwise.
-    bool canReach(std::uint16_t port);
+    bool canReach(std::uint16_t port) noexcept;
 
-    void out(std::uint16_t port, std::uint8_t value);
+    void out(std::uint16_t port, std::uint8_t value) noexcept;
     // As a 16-bit I/O write does: the low byte to `port`, the high byte to
     // the next port up.
-    void wordOut(std::uint16_t port, std::uint16_t value);
+    void wordOut(std::uint16_t port, std::uint16_t value) noexcept;
+
+    // The exports' last resort, for a failure outside the library's own
+    // work: says that `operation` failed and why, as well as it still can.
+    static void sayFailure(Platform* platform, const char* operation, const char* why) noexcept;
 
 private:
     struct Target {
@@ -58,11 +65,14 @@ private:
     Target target(std::uint16_t port);
     Output& output(const Device& device);
     Status writeByte(std::uint16_t port, std::uint8_t value);
+    template <typename Work>
+    void guarded(const char* operation, Work work) noexcept;
     void say(const std::string& line);
     void sayOnce(bool& said, const std::string& line);
 
     std::unique_ptr<Platform> platform_;
     std::map<std::string, std::unique_ptr<Output>> outputs_; // by device, for the whole run
+    std::set<std::string> settingSaid_;                      // what was wrong in the setting, said once each
     bool lpt1Said_ = false;
     bool directSaid_ = false;
 };

@@ -1,40 +1,10 @@
-// The common part of the devices: what to say when one can't be opened,
-// and a relay device's opening and one switch per relay.
+// A relay device's opening and one switch per relay, on both systems.
 
 #include "Lpt1.h"
 #include "Output.h"
 #include "Relays.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace iodll {
-
-std::string deviceError(const std::string& action, int error, const std::filesystem::path& device)
-{
-    return "cannot " + action + " '" + device.string() + "': " + std::strerror(error);
-}
-
-std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints)
-{
-    const std::string line = deviceError("open", error, device);
-    const char* hint = nullptr;
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        hint = hints.permission;
-        break;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        hint = hints.missing;
-        break;
-    case EBUSY:
-        hint = hints.busy;
-        break;
-    }
-    return hint ? line + " (" + hint + ")" : line;
-}
 
 Status RelayOutput::reach()
 {

@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace iodll {
 
@@ -20,11 +22,22 @@ struct Setting {
 
 using Environment = std::function<std::optional<std::string>(const char* name)>;
 
-// VENTROLIK_LPT1, else the line LPT1=... in the configuration file.
-std::optional<Setting> lpt1Setting(const Environment& environment, const std::filesystem::path& configFile);
+// VENTROLIK_LPT1, else the line LPT1=... in the configuration file. What in
+// the file can't be used (a line not understood, a file that can't be read)
+// is added to problems, with the file and the line.
+std::optional<Setting> lpt1Setting(const Environment& environment, const std::filesystem::path& configFile,
+                                   std::vector<std::string>& problems);
 
-// A text file's contents, or nothing when it can't be read.
-std::optional<std::string> readText(const std::filesystem::path& file);
+// The lines of a setting file's text as people save it: UTF-8 with or
+// without a byte order mark, or UTF-16 with one; LF or CRLF.
+std::vector<std::string> settingLines(std::string_view bytes);
+
+// A text file's contents, or nothing when it can't be read (why, in error).
+std::optional<std::string> readText(const std::filesystem::path& file, std::string* error = nullptr);
+
+// A value as a message shows it: at most about 80 characters, with what
+// can't be shown replaced.
+std::string shown(std::string_view value);
 
 std::string trimmed(std::string text);
 std::string hex(unsigned value);

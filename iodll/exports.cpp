@@ -1,39 +1,54 @@
 // The exports of IO.DLL.
 
-#include "PortLibrary.h"
-#include "runtime/CallingConvention.h"
+#ifdef _WIN32
+#include "windows/Windows.h"
+#else
+#include "linux/Linux.h"
+#endif
+// Exported undecorated: on Windows through the .def file.
+#ifndef _WIN32
+#define IODLL_API __attribute__((visibility("default")))
+#endif
+#include "IO.h"
+
+#include <exception>
 
 namespace {
 
-iodll::PortLibrary& library()
-{
+// The library, made at the first call; null, after saying why, if it can't
+// be made.
+iodll::PortLibrary* library(const char* operation) noexcept
+try {
 #ifdef _WIN32
     static iodll::PortLibrary instance(iodll::windowsPlatform());
 #else
     static iodll::PortLibrary instance(iodll::linuxPlatform(iodll::linuxSystem()));
 #endif
-    return instance;
+    return &instance;
+} catch (const std::exception& error) {
+    iodll::PortLibrary::sayFailure(nullptr, operation, error.what());
+    return nullptr;
+} catch (...) {
+    iodll::PortLibrary::sayFailure(nullptr, operation, "unknown error");
+    return nullptr;
 }
 
 } // namespace
 
-#ifdef _WIN32
-#define IODLL_EXPORT extern "C" // exported, undecorated, through IO.def
-#else
-#define IODLL_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
-
-IODLL_EXPORT int RT_STDCALL IsDriverInstalled(void)
+extern "C" int IODLL_CALL IsDriverInstalled(void)
 {
-    return library().canReach(iodll::kLpt1) ? 1 : 0;
+    iodll::PortLibrary* ports = library("IsDriverInstalled");
+    return ports && ports->canReach(iodll::kLpt1) ? 1 : 0;
 }
 
-IODLL_EXPORT void RT_STDCALL PortOut(short port, char value)
+extern "C" void IODLL_CALL PortOut(short port, char value)
 {
-    library().out(static_cast<std::uint16_t>(port), static_cast<std::uint8_t>(value));
+    if (iodll::PortLibrary* ports = library("PortOut"))
+        ports->out(static_cast<std::uint16_t>(port), static_cast<std::uint8_t>(value));
 }
 
-IODLL_EXPORT void RT_STDCALL PortWordOut(short port, short value)
+extern "C" void IODLL_CALL PortWordOut(short port, short value)
 {
-    library().wordOut(static_cast<std::uint16_t>(port), static_cast<std::uint16_t>(value));
+    if (iodll::PortLibrary* ports = library("PortWordOut"))
+        ports->wordOut(static_cast<std::uint16_t>(port), static_cast<std::uint16_t>(value));
 }

@@ -1,14 +1,15 @@
 #include "Port.h"
 
+#include "iodll/IO.h"
 #include "runtime/DllFunction.h"
 
 namespace port {
 
 namespace {
 
-runtime::DllFunction<int> IsDriverInstalled{"IO.DLL", "IsDriverInstalled"};
-runtime::DllFunction<void, short, char> PortOut{"IO.DLL", "PortOut"};
-runtime::DllFunction<void, short, short> PortWordOut{"IO.DLL", "PortWordOut"};
+runtime::DllFunction<decltype(::IsDriverInstalled)> IsDriverInstalled{"IO.DLL", "IsDriverInstalled"};
+runtime::DllFunction<decltype(::PortOut)> PortOut{"IO.DLL", "PortOut"};
+runtime::DllFunction<decltype(::PortWordOut)> PortWordOut{"IO.DLL", "PortWordOut"};
 
 } // namespace
 

@@ -3,10 +3,11 @@
 // Functions of a separate library, bound by library file name and exported
 // name at their first call:
 //
-//     DllFunction<int> isReady{"EXAMPLE.DLL", "IsReady"};   // nothing loaded yet
-//     if (isReady() & 0xFFFF) { ... }                      // loads, looks up, caches, calls
-
-#include "CallingConvention.h"
+//     DllFunction<decltype(::IsReady)> isReady{"EXAMPLE.DLL", "IsReady"};  // nothing loaded yet
+//     if (isReady() & 0xFFFF) { ... }                     // loads, looks up, caches, calls
+//
+// The function's type, calling convention included, comes from the
+// library's own declaration, so that caller and library can't disagree.
 
 namespace runtime {
 
@@ -17,10 +18,10 @@ void* DllFunctionCall(const char* library, const char* name);
 
 using Binder = void* (*)(const char* library, const char* name);
 
-template <typename R, typename... Args>
+template <typename Function>
 class DllFunction {
 public:
-    using Pointer = R(RT_STDCALL*)(Args...);
+    using Pointer = Function*;
 
     constexpr DllFunction(const char* library, const char* name, Binder bind = DllFunctionCall)
         : library_(library),
@@ -29,7 +30,8 @@ public:
     {
     }
 
-    R operator()(Args... args)
+    template <typename... Args>
+    auto operator()(Args... args)
     {
         if (!address_)
             address_ = reinterpret_cast<Pointer>(bind_(library_, name_));

@@ -2,7 +2,11 @@
 // file named by IO_RECORD_FILE, and answers IsDriverInstalled with the
 // number in IO_DRIVER_ANSWER (decimal or 0x hex; 1 when unset).
 
-#include "runtime/CallingConvention.h"
+// Exported undecorated: on Windows through the .def file.
+#ifndef _WIN32
+#define IODLL_API __attribute__((visibility("default")))
+#endif
+#include "iodll/IO.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,27 +25,21 @@ void record(const char* line)
 
 } // namespace
 
-#ifdef _WIN32
-#define EXPORT extern "C" // exported, undecorated, through recording_io.def
-#else
-#define EXPORT extern "C" __attribute__((visibility("default")))
-#endif
-
-EXPORT int RT_STDCALL IsDriverInstalled(void)
+extern "C" int IODLL_CALL IsDriverInstalled(void)
 {
     record("IsDriverInstalled");
     const char* answer = std::getenv("IO_DRIVER_ANSWER");
     return answer ? static_cast<int>(std::strtol(answer, nullptr, 0)) : 1;
 }
 
-EXPORT void RT_STDCALL PortOut(short port, char value)
+extern "C" void IODLL_CALL PortOut(short port, char value)
 {
     char line[64];
     std::snprintf(line, sizeof line, "PortOut %d %d", port, value);
     record(line);
 }
 
-EXPORT void RT_STDCALL PortWordOut(short port, short value)
+extern "C" void IODLL_CALL PortWordOut(short port, short value)
 {
     char line[64];
     std::snprintf(line, sizeof line, "PortWordOut %d %d", port, value);

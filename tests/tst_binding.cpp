@@ -4,6 +4,8 @@
 #include "runtime/DllFunction.h"
 #include "runtime/Error.h"
 
+#include "iodll/IO.h"
+
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -46,8 +48,9 @@ private slots:
             return handle != nullptr;
         };
 
-        runtime::DllFunction<int> isDriverInstalled{"IO.DLL", "IsDriverInstalled", countingBinder};
-        runtime::DllFunction<void, short, char> portOut{"IO.DLL", "PortOut", countingBinder};
+        runtime::DllFunction<decltype(::IsDriverInstalled)> isDriverInstalled{"IO.DLL", "IsDriverInstalled",
+                                                                              countingBinder};
+        runtime::DllFunction<decltype(::PortOut)> portOut{"IO.DLL", "PortOut", countingBinder};
         QVERIFY(!loaded());
         QCOMPARE(binds, 0);
 
@@ -65,7 +68,7 @@ private slots:
 
     void missingLibraryNamesItAndTheReason()
     {
-        runtime::DllFunction<int> function{"MISSING.DLL", "IsDriverInstalled"};
+        runtime::DllFunction<decltype(::IsDriverInstalled)> function{"MISSING.DLL", "IsDriverInstalled"};
         const QString error = errorOf([&] { function(); });
         QVERIFY2(error.startsWith("cannot load 'MISSING.DLL': "), qPrintable(error));
         QVERIFY2(error.contains("no such file beside the program"), qPrintable(error));
@@ -73,7 +76,7 @@ private slots:
 
     void missingExportNamesIt()
     {
-        runtime::DllFunction<int> function{"IO.DLL", "PortIn"};
+        runtime::DllFunction<decltype(::IsDriverInstalled)> function{"IO.DLL", "PortIn"};
         const QString error = errorOf([&] { function(); });
         QVERIFY2(error.startsWith("cannot find 'PortIn' in 'IO.DLL': "), qPrintable(error));
         QVERIFY2(error.contains("undefined symbol: PortIn"), qPrintable(error));
@@ -93,7 +96,7 @@ private slots:
         // current directory.
         for (const char* path : {"", ":", ".", "/nonexistent::/nonexistent", "lib"}) {
             qputenv("LD_LIBRARY_PATH", path);
-            runtime::DllFunction<int> function{"PLANTED.DLL", "IsDriverInstalled"};
+            runtime::DllFunction<decltype(::IsDriverInstalled)> function{"PLANTED.DLL", "IsDriverInstalled"};
             const QString error = errorOf([&] { function(); });
             QVERIFY2(error.startsWith("cannot load 'PLANTED.DLL': "), qPrintable(QString(path) + ": " + error));
         }

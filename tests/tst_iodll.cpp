@@ -1,10 +1,11 @@
 // IO.DLL's port logic against a made-up /proc and /sys, and a recording
 // stand-in for the ppdev and hidraw ioctls and the serial line.
 
-#include "Discovery.h"
 #include "Lpt1.h"
 #include "PortLibrary.h"
 #include "Relays.h"
+#include "linux/Discovery.h"
+#include "linux/Linux.h"
 
 #include <QtTest>
 
@@ -28,6 +29,7 @@ struct Machine {
     QStringList reports; // what it told the user
     int openError = 0;
     int claimError = 0;
+    bool throwing = false; // the environment throws, as when memory runs out
     bool directIo = false;
     std::map<std::string, std::string> environment;
 
@@ -87,6 +89,8 @@ struct Machine {
         system.pnpDir = fs::path(proc.path().toStdString()) / "pnp";
         system.ioportsFile = fs::path(proc.path().toStdString()) / "ioports";
         system.environment = [this](const char* name) -> std::optional<std::string> {
+            if (throwing)
+                throw std::runtime_error("out of memory (as the test says)");
             auto value = environment.find(name);
             return value == environment.end() ? std::nullopt : std::optional(value->second);
         };
@@ -259,8 +263,9 @@ private slots:
         };
         system.configFile = "/nonexistent";
 
-        const iodll::Route found =
-            iodll::route(inventory, iodll::lpt1Setting(system.environment, system.configFile), std::uint16_t(port));
+        std::vector<std::string> problems;
+        const iodll::Route found = iodll::route(
+            inventory, iodll::lpt1Setting(system.environment, system.configFile, problems), std::uint16_t(port));
         const QString path =
             found.device
                 ? QString::fromStdString(std::visit([](const auto& d) { return d.path.string(); }, *found.device))
@@ -516,6 +521,76 @@ private slots:
         PortLibrary ports = machine.ports();
         word ? ports.wordOut(888, 1) : ports.out(888, 1);
         QCOMPARE(machine.reports, QStringList{report});
+    }
+
+    // The setting file as people write it: what is honoured, and what is
+    // said, with the file and the line, about what is not.
+    void settingFile_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("device"); // empty: none chosen
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("plain") << QByteArray("LPT1=ABCDE\n") << "ABCDE"
+                               << "";
+        QTest::newRow("UTF-8 byte order mark, CRLF") << QByteArray("\xEF\xBB\xBF# fan\r\nLPT1=ABCDE\r\n") << "ABCDE"
+                                                     << "";
+        QTest::newRow("blanks and any case") << QByteArray("  lpt1 = ABCDE  # the fan\n") << "ABCDE"
+                                             << "";
+        QTest::newRow("UTF-16 little-endian") << QByteArray("\xFF\xFEL\0P\0T\0\x31\0=\0A\0B\0\r\0\n\0", 20) << "AB"
+                                              << "";
+        QTest::newRow("UTF-16 big-endian") << QByteArray("\xFE\xFF\0L\0P\0T\0\x31\0=\0A\0B", 16) << "AB"
+                                           << "";
+        QTest::newRow("misspelt key") << QByteArray("\nLTP1=ABCDE\n") << ""
+                                      << ":2: unknown key 'LTP1' (the key is LPT1), ignoring it";
+        QTest::newRow("no =") << QByteArray("LPT1 ABCDE\n") << ""
+                              << ":1: 'LPT1 ABCDE' is not KEY=VALUE, ignoring it";
+        QTest::newRow("a NUL and a long value")
+            << QByteArray("X\0Y=1\n", 6) + "LPT1=" + QByteArray(200000, 'A') + " relays=9\n"
+            << ""
+            << ":1: unknown key 'X?Y'";
+        QTest::newRow("a folder in its place") << QByteArray() << ""
+                                               << "cannot read '";
+    }
+
+    void settingFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, device);
+        QFETCH(QString, problem);
+        Machine machine;
+        if (text.isEmpty())
+            fs::create_directory(machine.configFile());
+        else
+            std::ofstream(machine.configFile(), std::ios::binary) << text.toStdString();
+        std::vector<std::string> problems;
+        const auto setting =
+            iodll::lpt1Setting([](const char*) { return std::nullopt; }, machine.configFile(), problems);
+        QCOMPARE(setting && setting->error.empty() ? QString::fromStdString(setting->device) : QString(), device);
+        if (problem.isEmpty()) {
+            QCOMPARE(problems.size(), std::size_t(0));
+        } else {
+            QCOMPARE(problems.size(), std::size_t(1));
+            QVERIFY2(problems.front().find(problem.toStdString()) != std::string::npos, problems.front().c_str());
+            QVERIFY(problems.front().find(machine.configFile().string()) != std::string::npos);
+        }
+        // A message shows a value cut short.
+        if (setting && !setting->error.empty())
+            QVERIFY2(setting->error.size() < 300, setting->error.c_str());
+    }
+
+    // A failure that the library didn't foresee stops at its edge: the
+    // export answers no and says why, once.
+    void exportMeetingAnExceptionSaysWhyAndReturns()
+    {
+        Machine machine;
+        machine.addPort(0, "888\n");
+        PortLibrary ports = machine.ports(); // its environment is asked for the setting
+        machine.environment["VENTROLIK_LPT1"] = "";
+        machine.throwing = true;
+        QCOMPARE(ports.canReach(888), false);
+        ports.out(888, 0);
+        QCOMPARE(machine.reports, (QStringList{"IsDriverInstalled failed: out of memory (as the test says)",
+                                               "PortOut failed: out of memory (as the test says)"}));
     }
 };
 

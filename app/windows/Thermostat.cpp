@@ -6,18 +6,16 @@
 
 namespace thermostat {
 
-std::unique_ptr<Sensors> openSensors(const std::vector<std::string>&, std::string& problem)
+const std::string_view kHelp = "The thermostat runs on Linux only.\n";
+
+Parsed parse(std::span<const std::string_view>)
 {
-    problem = "the thermostat runs on Linux only: Windows shows its temperature sensors to administrators alone";
-    return nullptr;
+    return {{}, "the thermostat runs on Linux only: Windows shows its temperature sensors to administrators alone"};
 }
 
-int run(const Settings& settings)
+int run(const Settings&)
 {
-    std::string problem;
-    openSensors(settings.sensors, problem);
-    runtime::printError("ventrolik: " + problem + "\n");
-    return 2;
+    return 2; // parse() has refused it
 }
 
 } // namespace thermostat

@@ -14,7 +14,12 @@ namespace {
 
 class HidRelayBoard final : public HandleRelayOutput {
 public:
-    HidRelayBoard(std::filesystem::path device, int relays) : HandleRelayOutput(relays), device_(std::move(device)) {}
+    HidRelayBoard(std::filesystem::path device, int relays, std::string name)
+        : HandleRelayOutput(relays),
+          device_(std::move(device)),
+          name_(std::move(name))
+    {
+    }
 
 private:
     // Shared both ways, so that other programs can still use the board.
@@ -23,7 +28,7 @@ private:
         handle_ = CreateFileW(device_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE)
-            return Status::failed("cannot open relay board '" + device_.string() + "': " + errorText(GetLastError()) +
+            return Status::failed("cannot open " + name_ + ": " + errorText(GetLastError()) +
                                   " (is the relay board plugged in?)");
         return Status::ok();
     }
@@ -32,19 +37,20 @@ private:
     {
         relays::Report report = relays::switchReport(relay, on);
         if (!HidD_SetFeature(handle_, report.data(), ULONG(report.size())))
-            return Status::failed("cannot switch relay " + std::to_string(relay) + " of '" + device_.string() +
-                                  "': " + errorText(GetLastError()));
+            return Status::failed("cannot switch relay " + std::to_string(relay) + " of " + name_ + ": " +
+                                  errorText(GetLastError()));
         return Status::ok();
     }
 
     std::filesystem::path device_;
+    std::string name_; // as the user knows it: "relay board USBRelay2 'ABCDE'"
 };
 
 } // namespace
 
-std::unique_ptr<Output> hidRelayBoard(const std::filesystem::path& device, int relays)
+std::unique_ptr<Output> hidRelayBoard(const std::filesystem::path& device, int relays, const std::string& name)
 {
-    return std::make_unique<HidRelayBoard>(device, relays);
+    return std::make_unique<HidRelayBoard>(device, relays, name);
 }
 
 } // namespace iodll::windows

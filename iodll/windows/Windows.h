@@ -4,12 +4,20 @@
 // messages for the system's error codes.
 
 #include "../Output.h"
+#include "../PortLibrary.h"
 
 #include <windows.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
+
+namespace iodll {
+
+// The real thing on Windows.
+std::unique_ptr<Platform> windowsPlatform();
+
+} // namespace iodll
 
 namespace iodll::windows {
 
@@ -33,7 +41,8 @@ protected:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-std::unique_ptr<Output> hidRelayBoard(const std::filesystem::path& device, int relays);
+// name: the board as messages call it.
+std::unique_ptr<Output> hidRelayBoard(const std::filesystem::path& device, int relays, const std::string& name);
 // `port` as the setting names it: COM3.
 std::unique_ptr<Output> serialRelayModule(const std::string& port, int relays);
 

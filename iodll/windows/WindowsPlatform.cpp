@@ -58,7 +58,9 @@ std::optional<RelayBoard> relayBoard(const wchar_t* path)
         attributes.ProductID == relays::kProduct && HidD_GetProductString(handle, product, sizeof product)) {
         const std::string name = narrow(product);
         if (auto count = relays::relayCount(name)) {
-            board = RelayBoard{path, std::string(relays::productName(name)), {}, *count};
+            // A device-interface path means nothing to the user: the board
+            // is named by its product and ID alone.
+            board = RelayBoard{path, std::string(relays::productName(name)), {}, *count, false};
             relays::Report answer{};
             if (readable && HidD_GetFeature(handle, answer.data(), ULONG(answer.size())))
                 board->id = relays::boardId(answer);
@@ -100,14 +102,14 @@ public:
         return {{}, boards ? findRelayBoards() : std::vector<RelayBoard>{}, configFile()};
     }
 
-    std::optional<Setting> setting() override
+    std::optional<Setting> setting(std::vector<std::string>& problems) override
     {
         return lpt1Setting(
             [](const char* name) -> std::optional<std::string> {
                 const char* value = std::getenv(name);
                 return value ? std::optional<std::string>(value) : std::nullopt;
             },
-            configFile());
+            configFile(), problems);
     }
 
     std::unique_ptr<Output> output(const Device& device) override
@@ -115,7 +117,7 @@ public:
         if (const auto* module = std::get_if<SerialModule>(&device))
             return serialRelayModule(module->path.string(), module->relays);
         if (const auto* board = std::get_if<RelayBoard>(&device))
-            return hidRelayBoard(board->path, board->relays);
+            return hidRelayBoard(board->path, board->relays, describe(device));
         return nullptr; // no parallel ports are listed here
     }
 

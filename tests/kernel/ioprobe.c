@@ -17,6 +17,8 @@
  * Every result is one line on stdout; IO.DLL's own lines go to stderr. */
 
 #define _GNU_SOURCE
+#include "iodll/IO.h"
+
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -97,19 +99,19 @@ int main(int argc, char **argv)
                 die("as", argv[i]);
         } else if (!strcmp(step, "check")) {
             struct timespec start, end;
-            int (*IsDriverInstalled)(void) = bind("IsDriverInstalled");
+            __typeof__(&IsDriverInstalled) isDriverInstalled = bind("IsDriverInstalled");
             clock_gettime(CLOCK_MONOTONIC, &start);
-            int answer = IsDriverInstalled();
+            int answer = isDriverInstalled();
             clock_gettime(CLOCK_MONOTONIC, &end);
             long ms = (end.tv_sec - start.tv_sec) * 1000 + (end.tv_nsec - start.tv_nsec) / 1000000;
             printf("check %d in %ld ms\n", answer, ms);
         } else if (!strcmp(step, "out")) {
-            void (*PortOut)(short, char) = bind("PortOut");
-            PortOut(number(argv[i + 1]), number(argv[i + 2]));
+            __typeof__(&PortOut) portOut = bind("PortOut");
+            portOut(number(argv[i + 1]), number(argv[i + 2]));
             i += 2;
         } else if (!strcmp(step, "word")) {
-            void (*PortWordOut)(short, short) = bind("PortWordOut");
-            PortWordOut(number(argv[i + 1]), number(argv[i + 2]));
+            __typeof__(&PortWordOut) portWordOut = bind("PortWordOut");
+            portWordOut(number(argv[i + 1]), number(argv[i + 2]));
             i += 2;
         } else if (!strcmp(step, "read") || !strcmp(step, "poke")) {
             const char *device = argv[++i];

@@ -2,7 +2,7 @@
 // tty layer, and direct I/O where it is allowed.
 
 #include "Discovery.h"
-#include "PortLibrary.h"
+#include "Linux.h"
 
 namespace iodll {
 
@@ -18,7 +18,10 @@ public:
                 system_.configFile};
     }
 
-    std::optional<Setting> setting() override { return lpt1Setting(system_.environment, system_.configFile); }
+    std::optional<Setting> setting(std::vector<std::string>& problems) override
+    {
+        return lpt1Setting(system_.environment, system_.configFile, problems);
+    }
 
     std::unique_ptr<Output> output(const Device& device) override
     {

@@ -1,8 +1,8 @@
 // A HID relay board through the kernel's hidraw driver (/dev/hidrawN):
 // each relay is switched with a feature report.
 
+#include "../Relays.h"
 #include "DeviceRelayOutput.h"
-#include "Relays.h"
 
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Output.h"
+#include "Linux.h"
 #include "System.h"
 
 namespace iodll {

@@ -1,8 +1,8 @@
 // A parallel port through the kernel's ppdev driver (/dev/parportN).
 
+#include "../Lpt1.h"
 #include "Discovery.h"
-#include "Lpt1.h"
-#include "Output.h"
+#include "Linux.h"
 
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>

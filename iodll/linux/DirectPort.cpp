@@ -1,7 +1,7 @@
 // A parallel port written with the processor's own port I/O, where the
 // process already may and the system lists a port at that address.
 
-#include "Output.h"
+#include "Linux.h"
 
 namespace iodll {
 

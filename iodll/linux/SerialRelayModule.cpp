@@ -1,8 +1,8 @@
 // A serial relay module (a CH340 chip, /dev/ttyUSBn): each relay is switched
 // with a four-byte frame at 9600 baud. The module answers nothing.
 
+#include "../Relays.h"
 #include "DeviceRelayOutput.h"
-#include "Relays.h"
 
 #include <cerrno>
 

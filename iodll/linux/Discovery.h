@@ -3,7 +3,7 @@
 // What is there: parallel ports (ppdev devices), HID relay boards, the
 // system's own list of ports, and the user's setting for LPT1.
 
-#include "Lpt1.h"
+#include "../Lpt1.h"
 #include "System.h"
 
 #include <cstdint>

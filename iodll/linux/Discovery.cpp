@@ -1,6 +1,6 @@
 #include "Discovery.h"
 
-#include "Relays.h"
+#include "../Relays.h"
 
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>

@@ -1,0 +1,40 @@
+#pragma once
+
+// What IO.DLL's Linux parts share: the outputs, and messages for errno.
+
+#include "../Output.h"
+#include "../PortLibrary.h"
+#include "System.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace iodll {
+
+// The real thing on Linux.
+std::unique_ptr<Platform> linuxPlatform(System system);
+
+std::unique_ptr<Output> ppdevPort(System& system, const std::filesystem::path& device);
+std::unique_ptr<Output> directPort(System& system, std::uint16_t base);
+std::unique_ptr<Output> hidRelayBoard(System& system, const std::filesystem::path& device, int relays);
+std::unique_ptr<Output> serialRelayModule(System& system, const std::filesystem::path& device, int relays);
+
+// "cannot open '/dev/x': Permission denied".
+std::string deviceError(const std::string& action, int error, const std::filesystem::path& device);
+
+// The fixes to name when a kind of device can't be opened.
+struct OpenHints {
+    const char* permission; // EACCES, EPERM
+    const char* missing;    // ENOENT, ENODEV, ENXIO
+    const char* busy;       // EBUSY
+};
+
+// What to tell the user when `device` can't be opened, with a hint at the fix.
+std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints);
+
+// The same for a ppdev device, and when one can't be claimed.
+std::string describeOpenError(int error, const std::filesystem::path& device);
+std::string describeClaimError(int error, const std::filesystem::path& device);
+
+} // namespace iodll
