@@ -46,9 +46,9 @@ WindowView Form::view(int dpi) const
 
 void Form::report(Event event)
 {
-    raiseEvent([this, event] {
+    runHandler([this, event] {
         Handler handler = nullptr;
-        switch (event.kind) {
+        switch (event.what) {
         case Event::Clicked:
             if (event.index < layout_.controls.size())
                 handler = layout_.controls[event.index].click;

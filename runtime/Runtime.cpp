@@ -64,7 +64,7 @@ const Project& project()
 void startProject(const Project& project)
 {
     remember(project);
-    raiseEvent([&] { project.startupForm().Show(); });
+    runHandler([&] { project.startupForm().Show(); });
 }
 
 int runCommand(const Project& project, const std::function<int()>& command)
@@ -114,7 +114,7 @@ void vbaEnd()
     endProcess(0);
 }
 
-void raiseEvent(const std::function<void()>& handler) noexcept
+void runHandler(const std::function<void()>& handler) noexcept
 {
     try {
         handler();

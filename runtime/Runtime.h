@@ -2,6 +2,11 @@
 
 // The services the program gets from its runtime: start-up, message boxes,
 // single form instances, library binding (DllFunction.h) and the end.
+//
+// The services that the forms and port/ call keep the names of the platform
+// runtime this one stands in for (ThunRTMain, rtcMsgBox, vbaNew2, vbaEnd,
+// DllFunctionCall), so that the forms read like the program they describe.
+// The runtime's own inner names say what they do.
 
 #include "Form.h"
 
@@ -71,15 +76,17 @@ F& vbaNew2()
     return *instance;
 }
 
+// vbaNew2 as the Form that Project::startupForm asks for.
 template <typename F>
 Form& instanceOf()
 {
     return vbaNew2<F>();
 }
 
-// The one error boundary. Back ends run every event handler through it; an
-// error that escapes the handler is shown in one message box that names what
-// failed and why, and the process ends with a non-zero status.
-void raiseEvent(const std::function<void()>& handler) noexcept;
+// The one error boundary for the windows: Form runs every event handler
+// through it. An error that escapes the handler is shown in one message box
+// that names what failed and why, and the process ends with a non-zero
+// status. (runCommand is its counterpart for the command line.)
+void runHandler(const std::function<void()>& handler) noexcept;
 
 } // namespace runtime

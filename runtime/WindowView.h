@@ -96,7 +96,7 @@ Typeset typeset(std::string_view text, int width, int height, Measure measure, L
 
 // What the user did in a window.
 struct Event {
-    enum Kind { Clicked, MenuChosen, CloseAsked } kind;
+    enum What { Clicked, MenuChosen, CloseAsked } what;
     std::size_t index = 0; // in the layout's table: ControlView::control, MenuView::item
 };
 
