@@ -7,6 +7,7 @@
 #include "Runtime.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,8 +24,13 @@ public:
     virtual void hide() = 0;
 };
 
+// Runs `body` with the toolkit set up, and returns what it returns.
+int withToolkit(const Project& project, const std::function<int()>& body);
+// Runs the event loop until endLoop; returns the process's exit status.
+int runLoop();
+
 // Runs `task` once the event being handled now is over, from the event loop
-// (or from a modal box's).
+// (or from a modal box's). Each task given runs once, in the order given.
 void afterEvent(void (*task)());
 
 // Builds a hidden window as the model describes it at the screen's density,

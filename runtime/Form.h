@@ -7,6 +7,8 @@
 
 namespace runtime {
 
+struct Project;
+
 namespace backend {
 class Window;
 }
@@ -24,12 +26,6 @@ public:
 
     const Layout& layout() const { return layout_; }
     bool isLoaded() const { return window_ != nullptr; }
-    // Whether any form of the program is loaded. The program ends when the
-    // last one unloads.
-    static bool anyLoaded();
-    // Destroys the windows of forms that have unloaded. The runtime does it
-    // once the event that unloaded them is over, and at the end of the loop.
-    static void destroyClosedWindows();
 
     // Builds the window (hidden) from the layout, then runs Form_Load.
     void Load();
@@ -40,6 +36,16 @@ public:
     void Unload();
 
 protected:
+    // The start-up, which alone needs to know when the program's windows end.
+    friend int ThunRTMain(const Project& project);
+
+    // Whether any form of the program is loaded. The program ends when the
+    // last one unloads.
+    static bool anyLoaded();
+    // Destroys the windows of forms that have unloaded. The runtime does it
+    // once the event that unloaded them is over, and at the end of the loop.
+    static void destroyClosedWindows();
+
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
 

@@ -67,6 +67,16 @@ void startProject(const Project& project)
     runHandler([&] { project.startupForm().Show(); });
 }
 
+int ThunRTMain(const Project& project)
+{
+    return backend::withToolkit(project, [&] {
+        startProject(project);
+        const int status = Form::anyLoaded() ? backend::runLoop() : 0;
+        Form::destroyClosedWindows(); // while the toolkit is still there
+        return status;
+    });
+}
+
 int runCommand(const Project& project, const std::function<int()>& command)
 {
     remember(project);

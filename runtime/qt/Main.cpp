@@ -9,7 +9,9 @@
 
 namespace runtime {
 
-int ThunRTMain(const Project& project)
+namespace backend {
+
+int withToolkit(const Project& project, const std::function<int()>& body)
 {
     // The command line is the program's own (app/CommandLine.h), so Qt is
     // given none of it.
@@ -19,14 +21,13 @@ int ThunRTMain(const Project& project)
     QApplication application(argc, argv);
     // Wayland compositors find the program's name and icon through this.
     QGuiApplication::setDesktopFileName(QString::fromUtf8(project.appId));
-
-    startProject(project);
-    const int status = Form::anyLoaded() ? QApplication::exec() : 0;
-    Form::destroyClosedWindows(); // while the toolkit is still there
-    return status;
+    return body();
 }
 
-namespace backend {
+int runLoop()
+{
+    return QApplication::exec();
+}
 
 bool attachConsole(std::FILE*)
 {
@@ -35,9 +36,6 @@ bool attachConsole(std::FILE*)
 
 void afterEvent(void (*task)())
 {
-    // Whatever is still closed when the application goes, goes before it.
-    static const bool atExit = (qAddPostRoutine(Form::destroyClosedWindows), true);
-    (void)atExit;
     QTimer::singleShot(0, task);
 }
 

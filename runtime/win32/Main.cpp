@@ -9,15 +9,12 @@
 
 namespace runtime {
 
-int ThunRTMain(const Project& project)
-{
-    startProject(project);
-    const int status = Form::anyLoaded() ? backend::runMessageLoop() : 0;
-    Form::destroyClosedWindows();
-    return status;
-}
-
 namespace backend {
+
+int withToolkit(const Project&, const std::function<int()>& body)
+{
+    return body(); // Windows' own, always there
+}
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "Win32.h"
 
 #include <utility>
+#include <vector>
 
 namespace runtime::backend {
 
@@ -16,14 +17,14 @@ bool isFormWindow(HWND window)
     return GetClassNameW(window, name, 32) && lstrcmpW(name, kFormClass) == 0;
 }
 
-void (*pendingTask)() = nullptr;
+std::vector<void (*)()> pendingTasks;
 
 // A thread timer's callback runs from whichever loop is running, a modal
 // box's included.
-void CALLBACK runPendingTask(HWND, UINT, UINT_PTR timer, DWORD)
+void CALLBACK runPendingTasks(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
-    if (auto task = std::exchange(pendingTask, nullptr))
+    for (auto task : std::exchange(pendingTasks, {}))
         task();
 }
 
@@ -31,11 +32,13 @@ void CALLBACK runPendingTask(HWND, UINT, UINT_PTR timer, DWORD)
 
 void afterEvent(void (*task)())
 {
-    pendingTask = task;
-    SetTimer(nullptr, 0, 0, runPendingTask);
+    pendingTasks.push_back(task);
+    SetTimer(nullptr, 0, 0, runPendingTasks);
 }
 
-int runMessageLoop()
+// The thread's message loop until WM_QUIT, giving each form window the
+// dialog keys (Tab, Enter, Esc) through IsDialogMessage.
+int runLoop()
 {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -11,10 +11,6 @@ namespace runtime::backend {
 // The window class of every form window.
 inline constexpr wchar_t kFormClass[] = L"VentrolikForm";
 
-// Runs the thread's message loop until WM_QUIT, giving each form window the
-// dialog keys (Tab, Enter, Esc) through IsDialogMessage.
-int runMessageLoop();
-
 // The density of the screen, in dots per inch.
 int screenDpi();
 
