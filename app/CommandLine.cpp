@@ -31,10 +31,8 @@ constexpr std::string_view kHelp = "Switches a fan on the data lines of the firs
 // a status it can act on instead of a write that goes nowhere.
 int switchFan(void (*doSwitch)())
 {
-    if (!port::DriverInstalled()) {
-        runtime::printError(std::string(port::kDriverMissing) + "\n");
+    if (!driverReady())
         return 1;
-    }
     doSwitch();
     return 0;
 }
@@ -48,6 +46,14 @@ CommandLine asking(Request request, std::string problem = {})
 }
 
 } // namespace
+
+bool driverReady()
+{
+    if (port::DriverInstalled())
+        return true;
+    runtime::printError(std::string(port::kDriverMissing) + "\n");
+    return false;
+}
 
 CommandLine parseCommandLine(std::span<char* const> arguments)
 {

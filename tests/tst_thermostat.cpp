@@ -134,10 +134,6 @@ private slots:
                                       << "'--on' takes a temperature in °C, not '5O'";
         QTest::newRow("nan") << QStringList{"--sensor", "a/b", "--on", "nan", "--off", "40"}
                              << "'--on' takes a temperature in °C, not 'nan'";
-        QTest::newRow("negative time") << QStringList{"--sensor", "a/b", "--on", "50", "--off", "40", "--every", "-1"}
-                                       << "'--every' takes a number of seconds, not '-1'";
-        QTest::newRow("no value") << QStringList{"--sensor", "a/b", "--on"} << "'--on' needs a value";
-        QTest::newRow("unknown") << QStringList{"--sensor", "a/b", "--hot", "9"} << "unknown option '--hot'";
     }
 
     void parses()

@@ -1,12 +1,13 @@
 // The thermostat's loop: read, decide, write, wait, until told to stop.
 
+#include "app/CommandLine.h"
 #include "app/Thermostat.h"
 #include "port/Port.h"
 #include "runtime/Runtime.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <ctime>
 
 namespace thermostat {
@@ -21,21 +22,17 @@ void say(const std::string& line)
 // Waits for a stop signal for at most this long; the signal's number, or 0.
 int waitForStop(const sigset_t& stops, Clock::duration duration)
 {
-    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
-    timespec timeout{static_cast<std::time_t>(nanoseconds / 1'000'000'000),
-                     static_cast<long>(nanoseconds % 1'000'000'000)};
     const Clock::time_point until = Clock::now() + duration;
     for (;;) {
-        const int signal = sigtimedwait(&stops, nullptr, &timeout);
-        if (signal > 0)
+        // Another signal may cut the wait short: wait out the rest.
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::max(until - Clock::now(), Clock::duration::zero()))
+                              .count();
+        const timespec timeout{static_cast<std::time_t>(left / 1'000'000'000), static_cast<long>(left % 1'000'000'000)};
+        if (const int signal = sigtimedwait(&stops, nullptr, &timeout); signal > 0)
             return signal;
         if (errno == EAGAIN)
             return 0;
-        // Interrupted by another signal: wait out the rest.
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now()).count();
-        if (left <= 0)
-            return 0;
-        timeout = {static_cast<std::time_t>(left / 1'000'000'000), static_cast<long>(left % 1'000'000'000)};
     }
 }
 
@@ -49,10 +46,8 @@ int run(const Settings& settings)
         runtime::printError("ventrolik: " + problem + "\n");
         return 2;
     }
-    if (!port::DriverInstalled()) {
-        runtime::printError(std::string(port::kDriverMissing) + "\n");
+    if (!driverReady())
         return 1;
-    }
 
     // The stop signals wait until the loop asks for them, so that one that
     // comes mid-write is not lost and the fan is still switched on.
