@@ -16,9 +16,15 @@
 #define IODLL_CALL
 #endif
 
-/* What a library that defines them exports them with. */
-#ifndef IODLL_API
+/* A library that defines them defines IODLL_EXPORTS first, and exports
+ * them undecorated: by name on Linux, and on Windows through a .def file,
+ * which link-time optimisation doesn't read, so they are kept for it. */
+#if !defined(IODLL_EXPORTS)
 #define IODLL_API
+#elif defined(_WIN32)
+#define IODLL_API __attribute__((used))
+#else
+#define IODLL_API __attribute__((visibility("default")))
 #endif
 
 #ifdef __cplusplus

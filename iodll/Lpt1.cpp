@@ -19,7 +19,7 @@ std::string listed(const std::vector<T>& devices)
 
 std::string howToChoose(const Inventory& inventory, const std::string& example)
 {
-    return " (choose one for LPT1 with a line LPT1=" + example + " in " + inventory.configFile.string() +
+    return " (choose one for LPT1 with a line LPT1=" + example + " in " + inventory.configFile +
            ", or with VENTROLIK_LPT1=" + example + ")";
 }
 
@@ -35,9 +35,9 @@ Route chosen(const Inventory& inventory, const Setting& setting)
     const std::string where = "LPT1 is set to '" + shown(setting.device) + "' in " + setting.source;
     if (!setting.error.empty())
         return {.refusal = setting.error};
-    const std::string file = std::filesystem::path(setting.device).filename().string();
+    const std::string file = setting.device.substr(setting.device.find_last_of('/') + 1);
     if (file.starts_with("parport")) {
-        auto port = std::ranges::find(inventory.ports, std::filesystem::path(setting.device), &ParallelPort::path);
+        auto port = std::ranges::find(inventory.ports, setting.device, &ParallelPort::path);
         if (port == inventory.ports.end())
             return {.refusal =
                         where + ", but there is no such parallel port (" +
@@ -92,15 +92,15 @@ Route route(const Inventory& inventory, const std::optional<Setting>& setting, s
 std::string describe(const Device& device)
 {
     struct Describe {
-        std::string operator()(const ParallelPort& port) const { return port.path.string() + " at " + hex(port.base); }
+        std::string operator()(const ParallelPort& port) const { return port.path + " at " + hex(port.base); }
         std::string operator()(const RelayBoard& board) const
         {
             return "relay board " + board.name + (board.id.empty() ? "" : " '" + board.id + "'") +
-                   (board.pathShown ? " on " + board.path.string() : "");
+                   (board.pathShown ? " on " + board.path : "");
         }
         std::string operator()(const SerialModule& module) const
         {
-            return "the serial relay module on " + module.path.string();
+            return "the serial relay module on " + module.path;
         }
     };
     return std::visit(Describe{}, device);

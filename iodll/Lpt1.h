@@ -35,13 +35,14 @@ constexpr bool isLpt1(std::uint16_t port)
     return port >= kLpt1 && port <= kLpt1 + kControl;
 }
 
+// Paths are UTF-8 on both systems.
 struct ParallelPort {
-    std::filesystem::path path; // /dev/parportN
+    std::string path; // /dev/parportN
     std::uint16_t base;
 };
 
 struct RelayBoard {
-    std::filesystem::path path; // /dev/hidrawN
+    std::string path;  // /dev/hidrawN, or a Windows device interface
     std::string name;           // the product string, "USBRelay2"
     std::string id;             // empty when the board can't be read
     int relays;
@@ -49,7 +50,7 @@ struct RelayBoard {
 };
 
 struct SerialModule {
-    std::filesystem::path path;
+    std::string path; // /dev/ttyUSB0, COM3
     int relays;
 };
 
@@ -66,7 +67,7 @@ struct Route {
 struct Inventory {
     std::vector<ParallelPort> ports;
     std::vector<RelayBoard> boards;
-    std::filesystem::path configFile; // named in the advice to choose
+    std::string configFile; // named in the advice to choose
 };
 
 Route route(const Inventory& inventory, const std::optional<Setting>& setting, std::uint16_t port);

@@ -2,6 +2,7 @@
 
 #include "Relays.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -21,13 +22,18 @@ void PortLibrary::sayOnce(bool& said, const std::string& line)
     said = true;
 }
 
+std::unique_ptr<Output>& PortLibrary::made(const std::string& key)
+{
+    auto found = std::ranges::find(outputs_, key, &decltype(outputs_)::value_type::first);
+    return found != outputs_.end() ? found->second : outputs_.emplace_back(key, nullptr).second;
+}
+
 Output& PortLibrary::output(const Device& device)
 {
-    const std::string key = std::visit([](const auto& d) { return d.path.string(); }, device);
-    auto& made = outputs_[key];
-    if (!made)
-        made = platform_->output(device);
-    return *made;
+    auto& output = made(std::visit([](const auto& d) { return d.path; }, device));
+    if (!output)
+        output = platform_->output(device);
+    return *output;
 }
 
 PortLibrary::Target PortLibrary::target(std::uint16_t port)
@@ -38,8 +44,10 @@ PortLibrary::Target PortLibrary::target(std::uint16_t port)
         std::vector<std::string> problems;
         setting = platform_->setting(problems);
         for (const std::string& problem : problems)
-            if (settingSaid_.insert(problem).second)
+            if (std::ranges::find(settingSaid_, problem) == settingSaid_.end()) {
+                settingSaid_.push_back(problem);
                 say(problem);
+            }
     }
     const Route found = route(inventory, setting, port);
     if (found.device) {
@@ -58,7 +66,7 @@ PortLibrary::Target PortLibrary::target(std::uint16_t port)
         return {nullptr, 0, found.refusal};
 
     // No device there that the system's drivers reach.
-    auto& direct = outputs_["direct " + hex(port)];
+    auto& direct = made("direct " + hex(port));
     if (!direct) {
         std::string note;
         if (!(direct = platform_->directPort(port, note)))
@@ -77,7 +85,8 @@ void PortLibrary::sayFailure(Platform* platform, const char* operation, const ch
         }
     } catch (...) {
     }
-    std::fprintf(stderr, "IO.DLL: %s failed: %s\n", operation, why);
+    for (const char* piece : {"IO.DLL: ", operation, " failed: ", why, "\n"})
+        std::fputs(piece, stderr);
 }
 
 template <typename Work>

@@ -8,10 +8,10 @@
 #include "Output.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace iodll {
 
@@ -64,6 +64,7 @@ private:
     // Where a byte for `port` goes. Says once which device LPT1 is.
     Target target(std::uint16_t port);
     Output& output(const Device& device);
+    std::unique_ptr<Output>& made(const std::string& key);
     Status writeByte(std::uint16_t port, std::uint8_t value);
     template <typename Work>
     void guarded(const char* operation, Work work) noexcept;
@@ -71,8 +72,10 @@ private:
     void sayOnce(bool& said, const std::string& line);
 
     std::unique_ptr<Platform> platform_;
-    std::map<std::string, std::unique_ptr<Output>> outputs_; // by device, for the whole run
-    std::set<std::string> settingSaid_;                      // what was wrong in the setting, said once each
+    // By device, for the whole run. A machine has a handful of devices, so a
+    // list does, and keeps the Windows library small.
+    std::vector<std::pair<std::string, std::unique_ptr<Output>>> outputs_;
+    std::vector<std::string> settingSaid_; // what was wrong in the setting, said once each
     bool lpt1Said_ = false;
     bool directSaid_ = false;
 };

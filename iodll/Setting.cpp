@@ -4,37 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
-#include <sstream>
 
 namespace iodll {
-
-namespace fs = std::filesystem;
-
-std::optional<std::string> readText(const fs::path& file, std::string* error)
-{
-#ifdef _WIN32
-    std::FILE* in = _wfopen(file.c_str(), L"rb");
-#else
-    std::FILE* in = std::fopen(file.c_str(), "rb");
-#endif
-    std::string text;
-    if (in) {
-        char block[4096];
-        while (std::size_t got = std::fread(block, 1, sizeof block, in))
-            text.append(block, got);
-        const bool failed = std::ferror(in);
-        std::fclose(in);
-        if (!failed)
-            return text;
-    }
-    if (error)
-        *error = std::strerror(errno);
-    return std::nullopt;
-}
 
 std::string shown(std::string_view value)
 {
@@ -102,10 +74,13 @@ std::vector<std::string> settingLines(std::string_view bytes)
         text = fromUtf16(bytes.substr(2), bytes[0] == '\xFE');
     else
         text = bytes;
+    // A CR at a line's end goes with the blanks around it.
     std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line); // a CR at the end goes with the blanks
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
     return lines;
 }
 
@@ -117,21 +92,35 @@ std::string trimmed(std::string text)
     return text;
 }
 
+std::vector<std::string> words(std::string_view line)
+{
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    std::vector<std::string> found;
+    for (auto at = line.begin(); at != line.end();) {
+        at = std::find_if_not(at, line.end(), blank);
+        const auto end = std::find_if(at, line.end(), blank);
+        if (at != end)
+            found.emplace_back(at, end);
+        at = end;
+    }
+    return found;
+}
+
 std::string hex(unsigned value)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
+    char digits[8];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+    return "0x" + std::string(digits, end);
 }
 
 namespace {
 
 Setting parseSetting(const std::string& value, std::string source)
 {
-    std::istringstream words(value);
-    Setting setting{.source = std::move(source)};
-    words >> setting.device;
-    for (std::string word; words >> word;) {
+    const std::vector<std::string> parts = words(value);
+    Setting setting{.device = parts.empty() ? "" : parts.front(), .source = std::move(source)};
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::string& word = parts[i];
         int count = 0;
         auto [end, error] =
             std::from_chars(word.data() + std::min<std::size_t>(7, word.size()), word.data() + word.size(), count);
@@ -147,19 +136,16 @@ Setting parseSetting(const std::string& value, std::string source)
 
 } // namespace
 
-std::optional<Setting> lpt1Setting(const Environment& environment, const fs::path& configFile,
+std::optional<Setting> lpt1Setting(const Environment& environment, const std::string& file,
                                    std::vector<std::string>& problems)
 {
     if (auto value = environment("VENTROLIK_LPT1"); value && !trimmed(*value).empty())
         return parseSetting(trimmed(*value), "VENTROLIK_LPT1");
-    std::error_code missing;
-    if (!fs::exists(fs::symlink_status(configFile, missing)))
-        return std::nullopt;
-    const std::string file = configFile.string();
     std::string error;
-    const std::optional<std::string> bytes = readText(configFile, &error);
+    const std::optional<std::string> bytes = readText(file, &error);
     if (!bytes) {
-        problems.push_back("cannot read '" + file + "': " + error);
+        if (!error.empty()) // not just a file that isn't there
+            problems.push_back("cannot read '" + file + "': " + error);
         return std::nullopt;
     }
     std::optional<Setting> found;

@@ -1,9 +1,8 @@
 #pragma once
 
 // The user's choice of the device for LPT1, and small text helpers. Nothing
-// here is of one system.
+// here is of one system, apart from reading a file.
 
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,21 +24,24 @@ using Environment = std::function<std::optional<std::string>(const char* name)>;
 // VENTROLIK_LPT1, else the line LPT1=... in the configuration file. What in
 // the file can't be used (a line not understood, a file that can't be read)
 // is added to problems, with the file and the line.
-std::optional<Setting> lpt1Setting(const Environment& environment, const std::filesystem::path& configFile,
+std::optional<Setting> lpt1Setting(const Environment& environment, const std::string& configFile,
                                    std::vector<std::string>& problems);
 
 // The lines of a setting file's text as people save it: UTF-8 with or
 // without a byte order mark, or UTF-16 with one; LF or CRLF.
 std::vector<std::string> settingLines(std::string_view bytes);
 
-// A text file's contents, or nothing when it can't be read (why, in error).
-std::optional<std::string> readText(const std::filesystem::path& file, std::string* error = nullptr);
+// A file's bytes, or nothing when it can't be read: then `error` says why,
+// and stays empty when there is no such file. Each system has its own.
+std::optional<std::string> readText(const std::string& file, std::string* error = nullptr);
 
 // A value as a message shows it: at most about 80 characters, with what
 // can't be shown replaced.
 std::string shown(std::string_view value);
 
 std::string trimmed(std::string text);
+// The words of a line, as blanks part them.
+std::vector<std::string> words(std::string_view line);
 std::string hex(unsigned value);
 
 } // namespace iodll

@@ -5,10 +5,7 @@
 #else
 #include "linux/Linux.h"
 #endif
-// Exported undecorated: on Windows through the .def file.
-#ifndef _WIN32
-#define IODLL_API __attribute__((visibility("default")))
-#endif
+#define IODLL_EXPORTS
 #include "IO.h"
 
 #include <exception>

@@ -22,7 +22,7 @@ cleanup() {
         "$runner" reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 || true
         wineserver -w
     fi
-    rm -rf "$work"
+    rm -rf "$work" "$setting"
 }
 trap cleanup EXIT
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM # cron has no display either
@@ -58,6 +58,12 @@ if [ -n "$runner" ]; then
     serial=COM1 missing=COM9
 fi
 
+# A setting file as Windows PowerShell saves it (UTF-16 with a byte order
+# mark, CRLF), with a line it can't use: where Windows keeps it, for the
+# rows with SETTING=powershell alone (Wine sets ProgramData itself).
+printf 'junk\r\nlpt1 = COM1\r\n' | iconv -t UTF-16 >"$work/powershell.conf"
+setting=${WINEPREFIX:-$HOME/.wine}/drive_c/ProgramData/Ventrolik/ventrolik.conf
+
 failed=0
 seen() { paste -sd, "$work/calls"; }
 calls_are() { [ "$(seen)" = "$1" ]; }
@@ -68,8 +74,13 @@ while IFS='|' read -r folder environment arguments answer status calls printed; 
         printf -v "$column" %s "${!column//\$work/$work}"
     done
     environment=${environment//\$serial/$serial} environment=${environment//\$missing/$missing}
-    # The Windows search knows no LD_LIBRARY_PATH.
+    # The Windows search knows no LD_LIBRARY_PATH; /etc is not ours to write.
     [[ $environment == LD_LIBRARY_PATH=* ]] && [ -n "$runner" ] && continue
+    if [[ $environment == SETTING=* ]]; then
+        [ -n "$runner" ] || continue
+        mkdir -p "$(dirname "$setting")"
+        cp "$work/${environment#SETTING=}.conf" "$setting"
+    fi
     : >"$work/calls"
     got=0
     # shellcheck disable=SC2086 # the arguments are words
@@ -78,6 +89,7 @@ while IFS='|' read -r folder environment arguments answer status calls printed; 
         [ "$environment" = - ] || export "$environment"
         IO_DRIVER_ANSWER=$answer exec ${runner:+"$runner"} "$work/$folder/$program" $arguments
     ) >"$work/out" 2>&1 || got=$?
+    rm -f "$setting"
     eventually 2 calls_are "$calls" || true # frames arrive after the program ends
     seen=$(seen)
     printed=${printed//\$version/$version} printed=${printed//\$missing/$missing}
@@ -104,6 +116,7 @@ real  | VENTROLIK_LPT1=$serial             | off        | - | 0 | serial a0 01 0
 real  | VENTROLIK_LPT1=$serial relays=2    | on         | - | 0 | serial a0 01 01 a2,serial a0 02 00 a2 | data lines D0-D1 are relays 1-2
 real  | VENTROLIK_LPT1=$missing            | on         | - | 1 |                                     | ^IO.DLL: cannot open '.*$missing'
 real  | -                                  | on         | - | 1 |                                     | ^IO.DLL: no 
+real  | SETTING=powershell                 | on         | - | 0 | serial a0 01 01 a2                  | ventrolik.conf:1: 'junk' is not KEY=VALUE
 app   | -                                  | --version  | 1 | 0 |                                     | ^Ventrolik $version$
 app   | -                                  | --help     | 1 | 0 |                                     | ^  off  *switch the fan off
 app   | -                                  | --help off | 1 | 0 |                                     | ^Usage: ventrolik

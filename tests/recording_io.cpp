@@ -2,10 +2,7 @@
 // file named by IO_RECORD_FILE, and answers IsDriverInstalled with the
 // number in IO_DRIVER_ANSWER (decimal or 0x hex; 1 when unset).
 
-// Exported undecorated: on Windows through the .def file.
-#ifndef _WIN32
-#define IODLL_API __attribute__((visibility("default")))
-#endif
+#define IODLL_EXPORTS
 #include "iodll/IO.h"
 
 #include <cstdio>

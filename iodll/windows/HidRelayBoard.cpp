@@ -14,7 +14,7 @@ namespace {
 
 class HidRelayBoard final : public HandleRelayOutput {
 public:
-    HidRelayBoard(std::filesystem::path device, int relays, std::string name)
+    HidRelayBoard(std::string device, int relays, std::string name)
         : HandleRelayOutput(relays),
           device_(std::move(device)),
           name_(std::move(name))
@@ -25,7 +25,7 @@ private:
     // Shared both ways, so that other programs can still use the board.
     Status open() override
     {
-        handle_ = CreateFileW(device_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        handle_ = CreateFileW(widened(device_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE)
             return Status::failed("cannot open " + name_ + ": " + errorText(GetLastError()) +
@@ -42,13 +42,13 @@ private:
         return Status::ok();
     }
 
-    std::filesystem::path device_;
+    std::string device_;
     std::string name_; // as the user knows it: "relay board USBRelay2 'ABCDE'"
 };
 
 } // namespace
 
-std::unique_ptr<Output> hidRelayBoard(const std::filesystem::path& device, int relays, const std::string& name)
+std::unique_ptr<Output> hidRelayBoard(const std::string& device, int relays, const std::string& name)
 {
     return std::make_unique<HidRelayBoard>(device, relays, name);
 }

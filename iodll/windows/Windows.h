@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,6 +22,10 @@ namespace iodll::windows {
 
 // "Access is denied." for ERROR_ACCESS_DENIED, without the line end.
 std::string errorText(DWORD error);
+
+// Our UTF-8 strings in the system's UTF-16, and back.
+std::wstring widened(const std::string& text);
+std::string utf8(const wchar_t* text);
 
 // A relay device reached through a Windows handle, closed when it goes.
 class HandleRelayOutput : public RelayOutput {
@@ -42,7 +45,7 @@ protected:
 };
 
 // name: the board as messages call it.
-std::unique_ptr<Output> hidRelayBoard(const std::filesystem::path& device, int relays, const std::string& name);
+std::unique_ptr<Output> hidRelayBoard(const std::string& device, int relays, const std::string& name);
 // `port` as the setting names it: COM3.
 std::unique_ptr<Output> serialRelayModule(const std::string& port, int relays);
 

@@ -29,15 +29,23 @@ std::string errorText(DWORD error)
     return line;
 }
 
-namespace {
-
-std::string narrow(const wchar_t* text)
+std::wstring widened(const std::string& text)
 {
-    std::string out;
-    for (; *text; ++text)
-        out += *text < 0x80 ? char(*text) : '?';
-    return out;
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
+    return wide;
 }
+
+std::string utf8(const wchar_t* text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
+    return narrow;
+}
+
+namespace {
 
 // The board behind one HID device interface, if it is a relay board.
 std::optional<RelayBoard> relayBoard(const wchar_t* path)
@@ -56,11 +64,11 @@ std::optional<RelayBoard> relayBoard(const wchar_t* path)
     wchar_t product[128] = {};
     if (HidD_GetAttributes(handle, &attributes) && attributes.VendorID == relays::kVendor &&
         attributes.ProductID == relays::kProduct && HidD_GetProductString(handle, product, sizeof product)) {
-        const std::string name = narrow(product);
+        const std::string name = utf8(product);
         if (auto count = relays::relayCount(name)) {
             // A device-interface path means nothing to the user: the board
             // is named by its product and ID alone.
-            board = RelayBoard{path, std::string(relays::productName(name)), {}, *count, false};
+            board = RelayBoard{utf8(path), std::string(relays::productName(name)), {}, *count, false};
             relays::Report answer{};
             if (readable && HidD_GetFeature(handle, answer.data(), ULONG(answer.size())))
                 board->id = relays::boardId(answer);
@@ -115,7 +123,7 @@ public:
     std::unique_ptr<Output> output(const Device& device) override
     {
         if (const auto* module = std::get_if<SerialModule>(&device))
-            return serialRelayModule(module->path.string(), module->relays);
+            return serialRelayModule(module->path, module->relays);
         if (const auto* board = std::get_if<RelayBoard>(&device))
             return hidRelayBoard(board->path, board->relays, describe(device));
         return nullptr; // no parallel ports are listed here
@@ -142,10 +150,10 @@ public:
 
 private:
     // %ProgramData%\Ventrolik\ventrolik.conf, for every user.
-    static std::filesystem::path configFile()
+    static std::string configFile()
     {
-        const char* data = std::getenv("ProgramData");
-        return std::filesystem::path(data ? data : "C:\\ProgramData") / "Ventrolik" / "ventrolik.conf";
+        const wchar_t* data = _wgetenv(L"ProgramData");
+        return (data ? utf8(data) : "C:\\ProgramData") + "\\Ventrolik\\ventrolik.conf";
     }
 };
 

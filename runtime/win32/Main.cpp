@@ -56,14 +56,3 @@ MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_
 } // namespace backend
 
 } // namespace runtime
-
-// What libstdc++ runs when an exception escapes everything: ours never do,
-// as the runtime's error boundary catches them. Its own handler prints the
-// exception's demangled type name, and the demangler is a third of the
-// executable; this one ends the process at once.
-namespace __gnu_cxx {
-void __verbose_terminate_handler()
-{
-    std::abort();
-}
-} // namespace __gnu_cxx
