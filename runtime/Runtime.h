@@ -20,9 +20,11 @@ namespace runtime {
 struct Project {
     const char* title;      // the title of any message box that sets none
     Form& (*startupForm)(); // the window that starts the program
-    const char* name = "";  // the program's own name, which its icon stands for
-    const char* appId = ""; // names its desktop entry and icon on Linux
-    int iconId = 0;         // its icon among the executable's resources
+    const char* name = "";         // the program's own name, which its icon stands for
+    const char* command = "";      // its name as a command, where the toolkit wants one
+    const char* appId = "";        // names its desktop entry and icon on Linux
+    const char* iconResource = ""; // its icon among the Qt program's resources
+    int iconId = 0;                // its icon among the Windows executable's resources
 };
 
 // The project that the program handed the runtime.

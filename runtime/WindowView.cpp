@@ -1,6 +1,7 @@
 #include "WindowView.h"
 
 #include "Error.h"
+#include "Runtime.h"
 #include "TextWrap.h"
 
 #include <algorithm>
@@ -13,6 +14,20 @@ namespace {
 bool hasWindow(Kind kind)
 {
     return kind == Kind::Button || kind == Kind::Label;
+}
+
+// What a screen reader says: a label's text as it reads, a button's
+// caption, and for a picture, which is the program icon, the program's name.
+std::string spoken(const Control& control)
+{
+    switch (control.kind) {
+    case Kind::Label:
+        return spokenText(control.caption);
+    case Kind::Picture:
+        return project().name;
+    default:
+        return control.caption;
+    }
 }
 
 // Buttons and labels in tab order, then pictures and lines in stored order.
@@ -81,7 +96,7 @@ WindowView resolve(const Layout& layout, int dpi)
         .caption = frame.caption,
         .dpi = dpi,
         // The size is fixed: no thick frame and no maximize box.
-        .border = {.dialog = dialog, .minimizeBox = !dialog, .maximizeBox = false, .resizable = false},
+        .border = {.dialog = dialog, .icon = !dialog, .minimizeBox = !dialog, .maximizeBox = false, .resizable = false},
         .clientWidth = px(frame.clientWidth),
         .clientHeight = px(frame.clientHeight),
         .clientPosition = std::nullopt,
@@ -101,7 +116,7 @@ WindowView resolve(const Layout& layout, int dpi)
             .name = control.name,
             .kind = control.kind,
             .caption = control.caption,
-            .spoken = control.kind == Kind::Label ? spokenText(control.caption) : std::string(control.caption),
+            .spoken = spoken(control),
             .box = {px(control.left), px(control.top), px(control.width), px(control.height)},
             .color = control.style.color,
             .lineWidth = control.style.lineWidth,

@@ -26,7 +26,8 @@ struct PixelRect {
 };
 
 struct BorderTraits {
-    bool dialog; // a dialog's frame: a close box, no icon, no system menu
+    bool dialog; // a dialog's frame: a close box, no system menu
+    bool icon;   // the program icon in the frame: not on a dialog's
     bool minimizeBox;
     bool maximizeBox;
     bool resizable;
@@ -37,7 +38,7 @@ struct ControlView {
     const char* name;
     Kind kind;
     const char* caption;
-    std::string spoken;       // what a screen reader says of a label
+    std::string spoken;       // what a screen reader says of it; a picture is the program icon, named so
     PixelRect box;            // a line's is its end points: (x, y) to (width, height)
     std::optional<Rgb> color; // a line's always; a label's where the table sets one
     int lineWidth;

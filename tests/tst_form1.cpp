@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include "forms/Form1.h"
+#include "program.h"
 #include "runtime/Runtime.h"
 
 #include <QMenuBar>
@@ -32,7 +33,8 @@ class Form1Test : public QObject {
     {
         form = std::make_unique<Form1>();
         current = form.get();
-        runtime::startProject({.title = "Project1", .startupForm = currentForm});
+        runtime::startProject(
+            {.title = "Project1", .startupForm = currentForm, .iconResource = VENTROLIK_ICON_RESOURCE});
     }
 
     QWidget* window() const

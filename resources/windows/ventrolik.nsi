@@ -2,7 +2,7 @@
 ; and an entry under "Add or remove programs".
 ;
 ;   makensis -DFILES=folder-with-Ventrolik.exe-IO.DLL-README.txt-LICENSE.txt -DOUT=setup.exe
-;            -DVERSION=$(tools/version) -DVERSION_NUMBERS=$(tools/version --numbers) ventrolik.nsi
+;            -DVERSION=$(tools/version) -DVERSION_NUMBERS=<VENTROLIK_VERSION_DOTTED of build/mingw-i686/resources/program.h> ventrolik.nsi
 
 Unicode true
 Name "Ventrolik"

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <string>
+
 namespace runtime {
 
 namespace backend {
@@ -16,8 +18,9 @@ int withToolkit(const Project& project, const std::function<int()>& body)
     // The command line is the program's own (app/CommandLine.h), so Qt is
     // given none of it.
     static int argc = 1;
-    static char name[] = "ventrolik";
-    static char* argv[] = {name, nullptr};
+    static std::string name;
+    name = project.command;
+    static char* argv[] = {name.data(), nullptr};
     QApplication application(argc, argv);
     // Wayland compositors find the program's name and icon through this.
     QGuiApplication::setDesktopFileName(QString::fromUtf8(project.appId));

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "../Runtime.h"
+
 #include <QIcon>
 
 namespace runtime::backend {
 
-// The icon kept in resources/ and compiled into the program.
+// The icon the program keeps among its Qt resources.
 inline QIcon programIcon()
 {
-    return QIcon(QStringLiteral(":/ventrolik.ico"));
+    return QIcon(QString::fromUtf8(project().iconResource));
 }
 
 } // namespace runtime::backend

@@ -153,7 +153,7 @@ public:
         widget_->setObjectName(view.name);
         widget_->setWindowFlags(flagsFor(view.border));
         widget_->setWindowTitle(QString::fromUtf8(view.caption));
-        widget_->setWindowIcon(view.border.dialog ? QIcon() : programIcon());
+        widget_->setWindowIcon(view.border.icon ? programIcon() : QIcon());
 
         const QSize clientSize(view.clientWidth, view.clientHeight);
         int menuHeight = 0;
@@ -261,7 +261,7 @@ private:
         case Kind::Picture: {
             auto* picture = new QLabel(client);
             picture->setPixmap(programIcon().pixmap(kIconSize, kIconSize));
-            picture->setAccessibleName(QString::fromUtf8(project().name)); // the program icon
+            picture->setAccessibleName(QString::fromStdString(control.spoken));
             return picture;
         }
         case Kind::Line:

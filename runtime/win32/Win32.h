@@ -9,7 +9,7 @@
 namespace runtime::backend {
 
 // The window class of every form window.
-inline constexpr wchar_t kFormClass[] = L"VentrolikForm";
+inline constexpr wchar_t kFormClass[] = L"RuntimeForm";
 
 // The density of the screen, in dots per inch.
 int screenDpi();

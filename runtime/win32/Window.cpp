@@ -62,7 +62,7 @@ public:
         const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
                             (border.minimizeBox ? WS_MINIMIZEBOX : 0) | (border.maximizeBox ? WS_MAXIMIZEBOX : 0) |
                             (border.resizable ? WS_THICKFRAME : 0);
-        const DWORD exStyle = border.dialog ? WS_EX_DLGMODALFRAME : 0; // a dialog frame shows no icon
+        const DWORD exStyle = border.dialog ? WS_EX_DLGMODALFRAME : 0;
 
         HMENU menu = buildMenu(view_.menu);
         RECT frame{0, 0, view_.clientWidth, view_.clientHeight};
@@ -72,7 +72,7 @@ public:
             x = corner->x, y = corner->y;
         hwnd_ = CreateWindowExW(exStyle, kFormClass, widen(view_.caption).c_str(), style, x, y,
                                 frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance(), this);
-        if (!border.dialog) {
+        if (border.icon) {
             SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon()));
             SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(programIcon()));
         }
