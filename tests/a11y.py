@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""The program as a screen reader sees it: the built program in Xvfb, with a
-D-Bus session and an AT-SPI bus of its own, against the recording IO.DLL.
+"""The program as a screen reader sees it: the built program in an X server
+(tools/xvfb runs this), with a D-Bus session and an AT-SPI bus of its own,
+against the recording IO.DLL.
 Walks both windows' trees, and drives the program through AT-SPI actions.
 
-    a11y.py PROGRAM RECORDING-IO.DLL
+    tools/xvfb a11y.py PROGRAM RECORDING-IO.DLL
 """
 
 import os
@@ -92,11 +93,6 @@ def main():
     shutil.copy(sys.argv[2], os.path.join(work, "IO.DLL"))
     faults = []
 
-    display = os.pipe()
-    start("Xvfb", "-displayfd", str(display[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-          pass_fds=[display[1]], stderr=subprocess.DEVNULL)
-    os.close(display[1])
-    os.environ["DISPLAY"] = ":" + os.read(display[0], 16).decode().strip()
     bus = start("dbus-daemon", "--session", "--nofork", "--print-address=1", stdout=subprocess.PIPE,
                 stderr=subprocess.DEVNULL, text=True)
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()

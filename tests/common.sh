@@ -42,18 +42,6 @@ fail() {
     exit 1
 }
 
-# An X server of our own on a free display (Xvfb writes its number once it
-# is ready), as $DISPLAY for what runs from here on; its PID is $xvfb_pid.
-# -noreset: a program that starts just as the last client leaves would
-# otherwise meet the server mid-reset and fail to connect.
-start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-    xvfb_pid=$!
-    eventually 30 test -s "$work/display" || fail "Xvfb did not start"
-    export DISPLAY=:$(cat "$work/display")
-    unset QT_QPA_PLATFORM
-}
-
 # Prints the id of a visible window whose title is exactly $1, if any.
 visible() {
     local ids
@@ -61,12 +49,35 @@ visible() {
     [ -n "$ids" ] && head -n 1 <<<"$ids"
 }
 
-# Clicks at x=$2, y=$3 pixels of the main window $1's client area (below
-# the menu bar, which is the window's height less the client's 52 pixels).
-click_client() {
+# Where the main window's buttons are, as the program lays them out: the
+# tests' clickpoints helper $1 (run with $runner, if set) gives each
+# button's centre in the client area, as ${name}_x and ${name}_y, and the
+# client area's height.
+load_clickpoints() {
+    eval "$(${runner:+"$runner"} "$1" | tr -d '\r')"
+}
+
+# The height of the menu bar of the window $1: all of it above the client
+# area, as the window has no frame of its own in an X server with no
+# window manager.
+menu_bar() {
     local height
     height=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
-    xdotool mousemove --window "$1" "$2" $((height - 52 + $3)) click 1
+    echo $((height - client_height))
+}
+
+# Clicks the centre of the button $2 of the main window $1.
+click_button() {
+    local x=${2}_x y=${2}_y
+    xdotool mousemove --window "$1" "${!x}" $(($(menu_bar "$1") + ${!y})) click 1
+}
+
+# Opens the main window $1's first menu, Akcija: a click in the menu bar a
+# half bar's height in, which is within an entry as wide as a word.
+open_menu() {
+    local bar
+    bar=$(menu_bar "$1")
+    xdotool mousemove --window "$1" $((bar / 2)) $((bar / 2)) click 1
 }
 
 # Points the recording IO.DLL at $work/calls, by the path the program sees:

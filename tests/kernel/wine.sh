@@ -5,10 +5,11 @@
 # prints what it saw, each line headed by the build; run.py says what must
 # be seen.
 #
-#   wine.sh KEEP RELAYPLAY XCLOSE BUILD-FOLDER...
+#   tools/xvfb wine.sh KEEP RELAYPLAY XCLOSE BUILD-FOLDER...
 #   wine.sh prefix KEEP
 #
-# Each build folder holds Ventrolik.exe and our IO.DLL. The Wine prefix is
+# Each build folder holds Ventrolik.exe, our IO.DLL, and the tests'
+# clickpoints helper, which says where the window's buttons are. The Wine prefix is
 # kept in the folder KEEP, made once and seen through an overlay after
 # that. The second form makes it on the host, which is quicker than in the
 # guest, where the host's kernel runs 32-bit programs.
@@ -39,7 +40,7 @@ make_prefix() {
 if [ "$1" = prefix ]; then
     keep=$2
     kept=$keep/wine-prefix-$(dpkg-query -W -f='${Version}' wine64)
-    [ -e "$kept/made" ] || make_prefix
+    if [ -e "$kept/made" ]; then echo "Wine prefix kept"; else make_prefix; fi
     exit 0
 fi
 keep=$1 relayplay=$2 xclose=$3
@@ -92,7 +93,6 @@ row() {
 running() { kill -0 "$app" 2>/dev/null; }
 stopped() { ! running; }
 
-start_xvfb
 for build in "$@"; do
     begun=$SECONDS
     arch=$(basename "$build")
@@ -100,13 +100,14 @@ for build in "$@"; do
     # The program beside our IO.DLL, as the zip has them (and off 9p, whose
     # pages Wine can't always map as a program's).
     mkdir -p "$work/$arch"
-    cp "$build/Ventrolik.exe" "$build/IO.DLL" "$work/$arch/"
+    cp "$build/Ventrolik.exe" "$build/IO.DLL" "$build/tests/clickpoints.exe" "$work/$arch/"
     board "www.dcttech.com USBRelay2" ABCDE
     board "www.dcttech.com USBRelay2" FGHIJ
     board "USBRelay1" KLMNO fail
     look
     # One Wine session for all that follows, so that it sees these boards.
     "$wineserver" -p
+    runner=$wine load_clickpoints "$work/$arch/clickpoints.exe"
 
     row "three boards" on
     VENTROLIK_LPT1=FGHIJ row "chosen" on
@@ -121,15 +122,15 @@ for build in "$@"; do
     app=$!
     if main=$(eventually 60 visible Ventrolik); then
         visible Project1 >/dev/null && echo "$arch window: a warning"
-        click_client "$main" 48 24 # Ukljuci
+        click_button "$main" Command1 # Ukljuci
         look
         echo "$arch window Ukljuci: boards: $news"
-        click_client "$main" 144 24 # Iskljuci
+        click_button "$main" Command2 # Iskljuci
         look
         echo "$arch window Iskljuci: boards: $news"
         unplug ABCDE
         sleep 1
-        click_client "$main" 48 24
+        click_button "$main" Command1
         sleep 2
         running && visible Ventrolik >/dev/null && echo "$arch window: up after the board went"
         "$xclose" "$main"
