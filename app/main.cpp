@@ -7,7 +7,7 @@
 int main(int argc, char** argv)
 {
     const runtime::Project project{.title = "Project1",
-                                   .startupForm = runtime::instanceOf<Form1>,
+                                   .startupForm = runtime::vbaNew2<Form1>,
                                    .name = VENTROLIK_NAME,
                                    .command = VENTROLIK_COMMAND,
                                    .appId = VENTROLIK_APP_ID,

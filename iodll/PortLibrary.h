@@ -32,6 +32,10 @@ public:
     virtual void report(const std::string& line) = 0;
 };
 
+// The real thing on the system the library is built for (linux/,
+// windows/).
+std::unique_ptr<Platform> systemPlatform();
+
 class PortLibrary {
 public:
     explicit PortLibrary(std::unique_ptr<Platform> platform);

@@ -1,10 +1,6 @@
 // The exports of IO.DLL.
 
-#ifdef _WIN32
-#include "windows/Windows.h"
-#else
-#include "linux/Linux.h"
-#endif
+#include "PortLibrary.h"
 #define IODLL_EXPORTS
 #include "IO.h"
 
@@ -16,11 +12,7 @@ namespace {
 // be made.
 iodll::PortLibrary* library(const char* operation) noexcept
 try {
-#ifdef _WIN32
-    static iodll::PortLibrary instance(iodll::windowsPlatform());
-#else
-    static iodll::PortLibrary instance(iodll::linuxPlatform(iodll::linuxSystem()));
-#endif
+    static iodll::PortLibrary instance(iodll::systemPlatform());
     return &instance;
 } catch (const std::exception& error) {
     iodll::PortLibrary::sayFailure(nullptr, operation, error.what());

@@ -12,7 +12,7 @@ namespace {
 
 Project& current()
 {
-    static Project value{.title = "", .startupForm = nullptr};
+    static Project value{.title = "", .startupForm = {}};
     return value;
 }
 

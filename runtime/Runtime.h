@@ -19,7 +19,7 @@ namespace runtime {
 // What the program hands the runtime at start.
 struct Project {
     const char* title;      // the title of any message box that sets none
-    Form& (*startupForm)(); // the window that starts the program
+    std::function<Form&()> startupForm; // the window that starts the program: vbaNew2<F>
     const char* name = "";         // the program's own name, which its icon stands for
     const char* command = "";      // its name as a command, where the toolkit wants one
     const char* appId = "";        // names its desktop entry and icon on Linux
@@ -76,13 +76,6 @@ F& vbaNew2()
 {
     static F* instance = new F;
     return *instance;
-}
-
-// vbaNew2 as the Form that Project::startupForm asks for.
-template <typename F>
-Form& instanceOf()
-{
-    return vbaNew2<F>();
 }
 
 // The one error boundary for the windows: Form runs every event handler

@@ -60,7 +60,7 @@ protected:
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "last-window") == 0) {
-        const int status = runtime::ThunRTMain({.title = "Project1", .startupForm = runtime::instanceOf<Plain>});
+        const int status = runtime::ThunRTMain({.title = "Project1", .startupForm = runtime::vbaNew2<Plain>});
         std::printf("ended with %d\n", status);
         return status;
     }
@@ -74,7 +74,11 @@ int main(int argc, char** argv)
     const bool badMenu = argc > 1 && std::strcmp(argv[1], "bad-menu") == 0;
     QTimer::singleShot(0, [badMenu] {
         runtime::startProject({.title = "Project1",
-                               .startupForm = badMenu ? runtime::instanceOf<BadMenu> : runtime::instanceOf<Failing>});
+                               .startupForm = [badMenu]() -> runtime::Form& {
+                                   if (badMenu)
+                                       return runtime::vbaNew2<BadMenu>();
+                                   return runtime::vbaNew2<Failing>();
+                               }});
         std::printf("survived\n");
         QApplication::exit(0);
     });

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # What tools/package made, checked as the platforms' own tools check it and
 # tried as a user would: the .deb installed on this machine, started from
-# PATH in Xvfb and purged again; the Windows zip; the installer run and
-# uninstalled under Wine.
+# PATH in an X server and purged again; the Windows zip; the installer run
+# and uninstalled under Wine.
 #
-#   packages.sh PACKAGE-FOLDER
+#   tools/xvfb packages.sh PACKAGE-FOLDER
 set -euo pipefail
 
 out=$1
@@ -16,11 +16,9 @@ deb=$out/ventrolik_$version-1_amd64.deb
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: installing the package needs root"; exit 77; }
 
 work=$(mktemp -d)
-xvfb_pid=
 app_pid=
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     dpkg-query -W ventrolik >/dev/null 2>&1 && apt-get purge -y -q ventrolik >/dev/null 2>&1
     rm -rf "$work"
 }
@@ -63,7 +61,6 @@ grep -q '^#SENSOR=' /etc/default/ventrolik-thermostat || fail "no commented-out 
 [ -z "$(find /etc/systemd/system -name 'ventrolik-thermostat.service')" ] || fail "the thermostat's service is enabled"
 ok "thermostat: settings installed, service not enabled"
 
-start_xvfb
 (cd "$work" && env -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &
 app_pid=$!
 if ls /dev/parport* >/dev/null 2>&1; then

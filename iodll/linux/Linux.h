@@ -12,7 +12,7 @@
 
 namespace iodll {
 
-// The real thing on Linux.
+// The Linux platform over `system`; systemPlatform() over the real one.
 std::unique_ptr<Platform> linuxPlatform(System system);
 
 std::unique_ptr<Output> ppdevPort(System& system, const std::filesystem::path& device);

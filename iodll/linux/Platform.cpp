@@ -64,6 +64,11 @@ private:
 
 } // namespace
 
+std::unique_ptr<Platform> systemPlatform()
+{
+    return linuxPlatform(linuxSystem());
+}
+
 std::unique_ptr<Platform> linuxPlatform(System system)
 {
     return std::make_unique<LinuxPlatform>(std::move(system));

@@ -11,13 +11,6 @@
 #include <memory>
 #include <string>
 
-namespace iodll {
-
-// The real thing on Windows.
-std::unique_ptr<Platform> windowsPlatform();
-
-} // namespace iodll
-
 namespace iodll::windows {
 
 // "Access is denied." for ERROR_ACCESS_DENIED, without the line end.

@@ -161,7 +161,7 @@ private:
 
 } // namespace windows
 
-std::unique_ptr<Platform> windowsPlatform()
+std::unique_ptr<Platform> systemPlatform()
 {
     return std::make_unique<windows::WindowsPlatform>();
 }
