@@ -125,15 +125,15 @@ private:
         (void)atom;
     }
 
-    // Buttons and labels are child windows, made in the description's
-    // order, which is the order the focus moves through them. Pictures and
-    // lines have none: they are painted on the form.
+    // Buttons, labels and pictures are child windows, made in the
+    // description's order, which is the order the focus moves through them.
+    // Lines have none: they are painted on the form.
     void buildControls()
     {
         for (std::size_t i = 0; i < view_.controls.size(); ++i) {
             const ControlView& control = view_.controls[i];
             const bool button = control.kind == Kind::Button;
-            if (!button && control.kind != Kind::Label) {
+            if (control.kind == Kind::Line) {
                 children_.push_back(nullptr);
                 continue;
             }
@@ -141,8 +141,8 @@ private:
             if (button)
                 style |= view_.defaultButton == i ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
             else
-                style |= SS_OWNERDRAW; // see drawLabel
-            // A label draws its caption itself, so its window text is free
+                style |= SS_OWNERDRAW; // see WM_DRAWITEM
+            // A label or a picture draws itself, so its window text is free
             // to be what a screen reader should say (a button's is its caption).
             const PixelRect& box = control.box;
             HWND child = CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", widen(control.spoken).c_str(), style, box.x,
@@ -173,7 +173,7 @@ private:
         InvalidateRect(hwnd_, nullptr, TRUE);
     }
 
-    // Lines and pictures, behind the other controls, back to front.
+    // Lines, behind the other controls, back to front.
     void paint()
     {
         PAINTSTRUCT ps;
@@ -187,8 +187,6 @@ private:
                 LineTo(dc, box.width, box.height);
                 SelectObject(dc, previous);
                 DeleteObject(pen);
-            } else if (control.kind == Kind::Picture) {
-                DrawIconEx(dc, box.x, box.y, programIcon(), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
             }
         }
         EndPaint(hwnd_, &ps);
@@ -236,8 +234,17 @@ private:
             break;
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            if (item.CtlID >= kFirstControlId && item.CtlID - kFirstControlId < view_.controls.size())
-                drawLabel(item, view_.controls[item.CtlID - kFirstControlId], font_);
+            if (item.CtlID < kFirstControlId || item.CtlID - kFirstControlId >= view_.controls.size())
+                return TRUE;
+            const ControlView& control = view_.controls[item.CtlID - kFirstControlId];
+            if (control.kind == Kind::Picture) {
+                // The program icon, at its own size in the picture's corner.
+                FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+                DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, programIcon(), kIconSize, kIconSize, 0,
+                           nullptr, DI_NORMAL);
+            } else {
+                drawLabel(item, control, font_);
+            }
             return TRUE;
         }
         case WM_PAINT:
