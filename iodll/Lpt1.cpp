@@ -98,10 +98,7 @@ std::string describe(const Device& device)
             return "relay board " + board.name + (board.id.empty() ? "" : " '" + board.id + "'") +
                    (board.pathShown ? " on " + board.path : "");
         }
-        std::string operator()(const SerialModule& module) const
-        {
-            return "the serial relay module on " + module.path;
-        }
+        std::string operator()(const SerialModule& module) const { return "the serial relay module on " + module.path; }
     };
     return std::visit(Describe{}, device);
 }

@@ -42,9 +42,9 @@ struct ParallelPort {
 };
 
 struct RelayBoard {
-    std::string path;  // /dev/hidrawN, or a Windows device interface
-    std::string name;           // the product string, "USBRelay2"
-    std::string id;             // empty when the board can't be read
+    std::string path; // /dev/hidrawN, or a Windows device interface
+    std::string name; // the product string, "USBRelay2"
+    std::string id;   // empty when the board can't be read
     int relays;
     bool pathShown = true; // in messages, beside the name and ID
 };

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 
 namespace iodll {
 
@@ -89,22 +88,10 @@ void PortLibrary::sayFailure(Platform* platform, const char* operation, const ch
         std::fputs(piece, stderr);
 }
 
-template <typename Work>
-void PortLibrary::guarded(const char* operation, Work work) noexcept
-{
-    try {
-        work();
-    } catch (const std::exception& error) {
-        sayFailure(platform_.get(), operation, error.what());
-    } catch (...) {
-        sayFailure(platform_.get(), operation, "unknown error");
-    }
-}
-
 bool PortLibrary::canReach(std::uint16_t port) noexcept
 {
     bool reachable = false;
-    guarded("IsDriverInstalled", [&] {
+    guarded(platform_.get(), "IsDriverInstalled", [&] {
         const Target found = target(port);
         if (!found.output) {
             say(found.refusal);
@@ -128,7 +115,7 @@ Status PortLibrary::writeByte(std::uint16_t port, std::uint8_t value)
 
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept
 {
-    guarded("PortOut", [&] {
+    guarded(platform_.get(), "PortOut", [&] {
         if (Status written = writeByte(port, value); !written)
             say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
     });
@@ -136,7 +123,7 @@ void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept
 
 void PortLibrary::wordOut(std::uint16_t port, std::uint16_t value) noexcept
 {
-    guarded("PortWordOut", [&] {
+    guarded(platform_.get(), "PortWordOut", [&] {
         // One write, so at most one line about it, whichever byte missed.
         const auto high = static_cast<std::uint16_t>(port + 1);
         Status written = writeByte(port, static_cast<std::uint8_t>(value & 0xFF));

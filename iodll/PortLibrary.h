@@ -8,6 +8,7 @@
 #include "Output.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <utility>
@@ -70,8 +71,6 @@ private:
     Output& output(const Device& device);
     std::unique_ptr<Output>& made(const std::string& key);
     Status writeByte(std::uint16_t port, std::uint8_t value);
-    template <typename Work>
-    void guarded(const char* operation, Work work) noexcept;
     void say(const std::string& line);
     void sayOnce(bool& said, const std::string& line);
 
@@ -83,5 +82,19 @@ private:
     bool lpt1Said_ = false;
     bool directSaid_ = false;
 };
+
+// Runs `work` and lets nothing it throws go further: what it threw is said,
+// as sayFailure says it.
+template <typename Work>
+void guarded(Platform* platform, const char* operation, Work work) noexcept
+{
+    try {
+        work();
+    } catch (const std::exception& error) {
+        PortLibrary::sayFailure(platform, operation, error.what());
+    } catch (...) {
+        PortLibrary::sayFailure(platform, operation, "unknown error");
+    }
+}
 
 } // namespace iodll

@@ -4,22 +4,18 @@
 #define IODLL_EXPORTS
 #include "IO.h"
 
-#include <exception>
-
 namespace {
 
 // The library, made at the first call; null, after saying why, if it can't
 // be made.
 iodll::PortLibrary* library(const char* operation) noexcept
-try {
-    static iodll::PortLibrary instance(iodll::systemPlatform());
-    return &instance;
-} catch (const std::exception& error) {
-    iodll::PortLibrary::sayFailure(nullptr, operation, error.what());
-    return nullptr;
-} catch (...) {
-    iodll::PortLibrary::sayFailure(nullptr, operation, "unknown error");
-    return nullptr;
+{
+    iodll::PortLibrary* made = nullptr;
+    iodll::guarded(nullptr, operation, [&] {
+        static iodll::PortLibrary instance(iodll::systemPlatform());
+        made = &instance;
+    });
+    return made;
 }
 
 } // namespace

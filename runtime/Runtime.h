@@ -18,13 +18,13 @@ namespace runtime {
 
 // What the program hands the runtime at start.
 struct Project {
-    const char* title;      // the title of any message box that sets none
+    const char* title;                  // the title of any message box that sets none
     std::function<Form&()> startupForm; // the window that starts the program: vbaNew2<F>
-    const char* name = "";         // the program's own name, which its icon stands for
-    const char* command = "";      // its name as a command, where the toolkit wants one
-    const char* appId = "";        // names its desktop entry and icon on Linux
-    const char* iconResource = ""; // its icon among the Qt program's resources
-    int iconId = 0;                // its icon among the Windows executable's resources
+    const char* name = "";              // the program's own name, which its icon stands for
+    const char* command = "";           // its name as a command, where the toolkit wants one
+    const char* appId = "";             // names its desktop entry and icon on Linux
+    const char* iconResource = "";      // its icon among the Qt program's resources
+    int iconId = 0;                     // its icon among the Windows executable's resources
 };
 
 // The project that the program handed the runtime.

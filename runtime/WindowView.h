@@ -65,9 +65,9 @@ struct WindowView {
     BorderTraits border;
     int clientWidth, clientHeight;            // below the menu bar
     std::optional<PixelPoint> clientPosition; // none: the system places it
-    // Controls in creation order: those that have a window of their own
-    // (buttons and labels) in tab order, then those drawn on the form
-    // (pictures and lines), back to front.
+    // Controls in creation order: those that can take part in the tab
+    // order (buttons and labels) in it, then the pictures and lines, back to
+    // front.
     std::vector<ControlView> controls;
     std::optional<std::size_t> firstFocus; // index into controls
     std::optional<std::size_t> defaultButton, cancelButton;

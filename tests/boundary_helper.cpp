@@ -73,8 +73,7 @@ int main(int argc, char** argv)
 
     const bool badMenu = argc > 1 && std::strcmp(argv[1], "bad-menu") == 0;
     QTimer::singleShot(0, [badMenu] {
-        runtime::startProject({.title = "Project1",
-                               .startupForm = [badMenu]() -> runtime::Form& {
+        runtime::startProject({.title = "Project1", .startupForm = [badMenu]() -> runtime::Form& {
                                    if (badMenu)
                                        return runtime::vbaNew2<BadMenu>();
                                    return runtime::vbaNew2<Failing>();

@@ -40,11 +40,10 @@ private slots:
     {
         qputenv("IO_DRIVER_ANSWER", "1");
         static Form1* form = &main;
-        runtime::startProject(
-            {.title = "Project1",
-             .startupForm = []() -> runtime::Form& { return *form; },
-             .name = VENTROLIK_NAME,
-             .iconResource = VENTROLIK_ICON_RESOURCE});
+        runtime::startProject({.title = "Project1",
+                               .startupForm = []() -> runtime::Form& { return *form; },
+                               .name = VENTROLIK_NAME,
+                               .iconResource = VENTROLIK_ICON_RESOURCE});
     }
 
     void init()

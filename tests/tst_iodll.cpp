@@ -267,9 +267,8 @@ private slots:
         const iodll::Route found = iodll::route(
             inventory, iodll::lpt1Setting(system.environment, system.configFile, problems), std::uint16_t(port));
         const QString path =
-            found.device
-                ? QString::fromStdString(std::visit([](const auto& d) { return d.path; }, *found.device))
-                : QString();
+            found.device ? QString::fromStdString(std::visit([](const auto& d) { return d.path; }, *found.device))
+                         : QString();
         QCOMPARE(path, device);
         QVERIFY2(refusal.isEmpty() ? found.refusal.empty() : found.refusal.starts_with(refusal.toStdString()),
                  found.refusal.c_str());

@@ -25,8 +25,8 @@ private:
     // Shared both ways, so that other programs can still use the board.
     Status open() override
     {
-        handle_ = CreateFileW(widened(device_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+        handle_ = CreateFileW(widened(device_).c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE)
             return Status::failed("cannot open " + name_ + ": " + errorText(GetLastError()) +
                                   " (is the relay board plugged in?)");

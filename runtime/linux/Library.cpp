@@ -1,7 +1,7 @@
 // Loading the port library on Linux.
 
-#include "../Backend.h"
 #include "Library.h"
+#include "../Backend.h"
 
 #include <dlfcn.h>
 

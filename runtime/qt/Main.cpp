@@ -18,8 +18,7 @@ int withToolkit(const Project& project, const std::function<int()>& body)
     // The command line is the program's own (app/CommandLine.h), so Qt is
     // given none of it.
     static int argc = 1;
-    static std::string name;
-    name = project.command;
+    static std::string name = project.command;
     static char* argv[] = {name.data(), nullptr};
     QApplication application(argc, argv);
     // Wayland compositors find the program's name and icon through this.

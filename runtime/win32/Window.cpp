@@ -240,8 +240,8 @@ private:
             if (control.kind == Kind::Picture) {
                 // The program icon, at its own size in the picture's corner.
                 FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-                DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, programIcon(), kIconSize, kIconSize, 0,
-                           nullptr, DI_NORMAL);
+                DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, programIcon(), kIconSize, kIconSize, 0, nullptr,
+                           DI_NORMAL);
             } else {
                 drawLabel(item, control, font_);
             }
