@@ -54,7 +54,9 @@ visible() {
 # button's centre in the client area, as ${name}_x and ${name}_y, and the
 # client area's height.
 load_clickpoints() {
-    eval "$(${runner:+"$runner"} "$1" | tr -d '\r')"
+    local points
+    points=$(${runner:+"$runner"} "$1") || fail "$1 did not run"
+    eval "${points//$'\r'/}"
 }
 
 # The height of the menu bar of the window $1: all of it above the client

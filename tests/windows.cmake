@@ -1,9 +1,12 @@
 # Tests of the Windows builds, run on this Linux host.
 
+# The test helpers need no DLL beyond Windows' own, as the program.
+foreach(target recording_io clickpoints)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+endforeach()
 # Undecorated exports, as a port library has them; on i686 the linker
 # matches the plain names in the .def file to the __stdcall symbols.
 target_sources(recording_io PRIVATE ${VENTROLIK_IO_DEF})
-target_link_options(recording_io PRIVATE -static -static-libgcc -static-libstdc++)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   target_link_options(recording_io PRIVATE -Wl,--enable-stdcall-fixup)
 endif()

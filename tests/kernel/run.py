@@ -7,8 +7,9 @@ it saw, and the rows below say what must be seen.
 
     run.py IO.DLL IOPROBE RELAYPLAY VENTROLIK WORK-DIR WINDOWS-BUILD,... [SCENARIO...]
 
-The Windows builds' folders hold Ventrolik.exe and our IO.DLL; the guest
-runs them under the host's Wine.
+The Windows builds' folders hold Ventrolik.exe, our IO.DLL and the tests'
+clickpoints.exe; the guest runs each build under the host's Wine, a boot
+for each.
 """
 
 import concurrent.futures
