@@ -1,35 +1,57 @@
 #!/usr/bin/env python3
-"""IO.DLL on a real Linux kernel: Debian's own kernel and its parport_pc,
-ppdev, lp, hidraw and uhid drivers, booted under QEMU on emulated PC
-parallel ports, with relay boards played through uhid and a pty. Each
-scenario is one boot; init (beside this script) runs its steps and prints what
-it saw, and the rows below say what must be seen.
+"""IO.DLL on a real Linux kernel: the kernel that this Debian's
+linux-image-amd64 depends on, with its own parport_pc, ppdev, lp, hidraw,
+uhid, i2c-stub and lm75 drivers, booted under QEMU on emulated PC parallel
+ports, with relay boards played through uhid and a pty. Each scenario is one
+file in scenarios/: a shell script that the guest's init (beside this
+script) runs with its helpers, and between its steps the lines that must be
+seen, in order:
+
+    # what the scenario shows
+    #: ports 0xd010 0xe000     QEMU's parallel ports (none: no port; default:
+                               QEMU's own one at 0x378)
+    #: reports 1               how many lines IO.DLL prints (default 0)
+    #: builds i686 x86_64      a boot for each Windows build, windows-BUILD
+    STEP
+    #= PATTERN                 a line that must come next (a regular expression)
+    #! PATTERN                 a line that must not come before the next #= line
 
     run.py IO.DLL IOPROBE RELAYPLAY VENTROLIK WORK-DIR WINDOWS-BUILD,... [SCENARIO...]
 
 The Windows builds' folders hold Ventrolik.exe, our IO.DLL and the tests'
-clickpoints.exe; the guest runs each build under the host's Wine, a boot
-for each.
+clickpoints.exe; the guest runs each build under the host's Wine.
 """
 
 import concurrent.futures
-import os
+import lzma
 import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
+from dataclasses import dataclass, field
 from pathlib import Path
 
 SKIP = 77
 HERE = Path(__file__).resolve().parent
-MODULES = ["parport", "parport_pc", "ppdev", "lp", "hid", "uhid", "hid-generic", "i2c-stub", "i2c-dev", "lm75",
-           # the host's root over virtio-9p, in the order they load
-           "virtio_ring", "virtio", "virtio_pci_legacy_dev", "virtio_pci_modern_dev", "virtio_pci", "netfs", "fscache",
-           "9pnet", "9pnet_virtio", "9p", "overlay"]
+# The modules the scenarios load, each with what it needs; the last ones
+# bring the host's root over virtio-9p.
+MODULES = ["parport_pc", "ppdev", "lp", "uhid", "hid-generic", "i2c-stub", "i2c-dev", "lm75",
+           "virtio_pci", "9pnet_virtio", "9p", "overlay"]
 
 
-def ports(*bases):
+@dataclass
+class Scenario:
+    name: str
+    file: Path
+    qemu: list = field(default_factory=list)
+    expected: list = field(default_factory=list)
+    reports: int = 0
+    build: str = ""
+
+
+def ports(bases):
     """QEMU arguments for ISA parallel ports at these addresses, in order."""
     args = ["-parallel", "none"]
     for index, base in enumerate(bases):
@@ -38,110 +60,28 @@ def ports(*bases):
     return args
 
 
-# name, QEMU's ports, lines that must be seen in this order, number of IO.DLL lines
-# (QEMU's default PC has one port, at 0x378)
-def windows(build):
-    """What one Windows build must do under Wine, whose own HID stack reaches
-    three boards played through uhid (wine.sh heads each line by the build)."""
-    return [
-        # three boards, none chosen
-        rf"^{build} \| IO\.DLL: no parallel port at 0x378, and more than one relay board: .*'KLMNO'.*'FGHIJ'.*'ABCDE'",
-        rf"^{build} \| IO\.DLL ne postoji u \\windows\\system folderu$", rf"^{build} three boards: exit 1; boards: $",
-        # one chosen by its ID, the others untouched
-        rf"^{build} \| IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'FGHIJ'",
-        rf"^{build} chosen: exit 0; boards: FGHIJ relays 10,FGHIJ relays 10$",
-        # a board that refuses its report: one message
-        rf"^{build} \| IO\.DLL: cannot write 0x1 to port 0x378: cannot switch relay 1 of ", r"!cannot",
-        rf"^{build} refused: exit 0; boards: KLMNO refused relay 1$",
-        # the only board, once the others are unplugged
-        rf"^{build} one board: exit 0; boards: ABCDE relays 10,ABCDE relays 10$",
-        rf"^{build} one board: exit 0; boards: ABCDE relays 00,ABCDE relays 00$",
-        # the program in its window: no warning; the board unplugged after a write
-        r"!window: a warning", rf"^{build} window Ukljuci: boards: ABCDE relays 10,ABCDE relays 10$",
-        rf"^{build} window Iskljuci: boards: ABCDE relays 00,ABCDE relays 00$",
-        rf"^{build} window: up after the board went$", rf"^{build} \| IO\.DLL: cannot write 0x1 to port 0x378",
-        rf"^{build} window closed: exit 0 ",
-    ]
-
-
-SCENARIOS = [
-    # first, as the longest: a boot for each Windows build, side by side
-    ("windows-i686", ports(), windows("i686"), 0),
-    ("windows-x86_64", ports(), windows("x86_64"), 0),
-    ("one-port", [], [r"check 1 ", r"devices/active: none", r"parport0 data 0x01",
-                      r"devices/active: none", r"parport0 data 0x00"], 0),
-    ("two-ports", ports(0x278, 0x378), [r"check 1 ", r"parport0 data 0x5a", r"parport1 data 0x01"], 0),
-    ("user-outside-lp", [], [r"crw-rw---- .* 0 +7 ", r"IO\.DLL: cannot open '/dev/parport0': Permission denied .*'lp' group",
-                             r"check 0 "], 1),
-    ("user-in-lp", [], [r"check 1 ", r"parport0 data 0x01"], 0),
-    ("held-by-ppdev", [], [r"IO\.DLL: .*'/dev/parport0'.*'ppdev0' holds the port", r"check 0 in \d{1,3} ms"], 1),
-    ("held-by-lp", [], [r"^lp$", r"IO\.DLL: .*'/dev/parport0'.*'lp' holds the port",
-                        r"check 0 in \d{1,3} ms"], 1),
-    ("exclusive", [], [r"IO\.DLL: cannot claim '/dev/parport0': .*another program has exclusive use",
-                       r"check 0 in \d{1,3} ms"], 1),
-    ("no-ppdev", [], [r"IO\.DLL: cannot open '/dev/parport0'.*modprobe ppdev", r"check 0 "], 1),
-    ("no-port-user", ports(), [r"IO\.DLL: no parallel port at 0x378", r"check 0 ",
-                               r"IO\.DLL: cannot write 0x1 to port 0x378", r"IO\.DLL: cannot write 0x0 to port 0x378"], 3),
-    # as root: direct writes only where the firmware lists a port (QEMU's
-    # ACPI tables list its port as PNP0400), here with no parport driver
-    ("no-port-root", ports(), [r"IO\.DLL: no parallel port at 0x378: .*the system lists no parallel port",
-                               r"check 0 ", r"IO\.DLL: cannot write 0x1", r"IO\.DLL: cannot write 0x0"], 3),
-    ("firmware-port-root", [], [r"IO\.DLL: writing to port 0x378 directly", r"check 1 ", r"inb 0x378 0x01",
-                                r"inb 0x378 0x00"], 1),
-    ("control-kept", [], [r"inb 0x37a 0x.5"], 0),
-    # LPT1 where a PCI card puts it; run as a user in group lp
-    ("card", ports(0xd010), [r"IO\.DLL: LPT1 \(0x378\) is /dev/parport0 at 0xd010", r"check 1 ",
-                             r"parport0 data 0x01"], 1),
-    ("cards", ports(0xd010, 0xe000), [r"IO\.DLL: no parallel port at 0x378, and more than one elsewhere: "
-                                      r"/dev/parport0 at 0xd010, /dev/parport1 at 0xe000 \(choose one", r"check 0 ",
-                                      r"parport0 data 0x5a", r"parport1 data 0x5a"], 2),
-    ("cards-variable", ports(0xd010, 0xe000), [r"IO\.DLL: LPT1 \(0x378\) is /dev/parport1 at 0xe000", r"check 1 ",
-                                               r"parport0 data 0x5a", r"parport1 data 0x01"], 1),
-    ("cards-config", ports(0xd010, 0xe000), [r"IO\.DLL: LPT1 \(0x378\) is /dev/parport0 at 0xd010", r"check 1 ",
-                                             r"parport0 data 0x01", r"parport1 data 0x5a"], 1),
-    ("cards-missing", ports(0xd010, 0xe000), [r"IO\.DLL: LPT1 is set to '/dev/parport7' in VENTROLIK_LPT1, but "
-                                              r"there is no such parallel port", r"check 0 ", r"parport0 data 0x5a",
-                                              r"parport1 data 0x5a"], 2),
-    # LPT1 on HID relay boards played through uhid, with no parallel port; a
-    # line "!PATTERN" says what must not be seen before the next match
-    ("relay-boards", ports(), [
-        r"IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'ABCDE' on /dev/hidraw0: data lines D0-D1 are relays 1-2",
-        r"check 1 ", r"ABCDE relays 10", r"ABCDE relays 10", r"ABCDE relays 00", r"ABCDE relays 00",
-        # a user outside lp
-        r"IO\.DLL: cannot open '/dev/hidraw0': Permission denied \(add your user to the 'lp' group", r"check 0 ",
-        # two boards, none chosen
-        r"IO\.DLL: no parallel port at 0x378, and more than one relay board: relay board USBRelay2 'ABCDE' on "
-        r"/dev/hidraw0, relay board USBRelay2 'FGHIJ' on /dev/hidraw1 \(choose one", r"check 0 ",
-        # one chosen by its ID
-        r"IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'FGHIJ'", r"!ABCDE", r"FGHIJ relays 10", r"!ABCDE",
-        r"FGHIJ relays 10", r"!ABCDE", r"done",
-        # a board that refuses its report
-        r"KLMNO refused relay 1", r"IO\.DLL: cannot write 0x1 to port 0x378: cannot switch relay 1 of '/dev/hidraw2'",
-    ], 7),
-    ("relay-board-and-port", [], [r"check 1 ", r"!relays", r"parport0 data 0x01"], 0),
-    ("serial-module", ports(), [
-        r"IO\.DLL: LPT1 \(0x378\) is the serial relay module on /dev/ttyUSB0: data line D0 is relay 1", r"check 1 ",
-        r"serial a0 01 01 a2", r"serial a0 01 00 a1",
-        r"IO\.DLL: LPT1 \(0x378\) is the serial relay module on /dev/ttyUSB0: data lines D0-D1 are relays 1-2",
-        r"serial a0 01 01 a2", r"serial a0 02 00 a2", r"serial a0 01 00 a1", r"serial a0 02 00 a2",
-        r"IO\.DLL: cannot open '/dev/ttyUSB9': No such file or directory \(is the relay module plugged in\?\)",
-        r"check 0 ",
-    ], 4),
-    # The thermostat on the kernel's lm75 driver, on an i2c-stub chip, read
-    # through libsensors, switching a relay board
-    ("thermostat", ports(), [
-        r"thermostat: lm75-i2c-0-48/temp1; fan on at 50\.0 °C, off at 40\.0 °C; a reading every 1 s",
-        r"^at 30 °C: ABCDE relays 00$",
-        r"^fan on: lm75-i2c-0-48/temp1 at 55\.0 °C \(on at 50\.0\)$", r"^at 55 °C: ABCDE relays 10$",
-        r"!^fan", r"^at 45 °C: ABCDE relays 10$",
-        r"^fan off: lm75-i2c-0-48/temp1 at 35\.0 °C \(off at 40\.0\)$", r"^at 35 °C: ABCDE relays 00$",
-        r"^fan on: lm75-i2c-0-48/temp1 at 55\.0 °C", r"^at 55 °C: ABCDE relays 10$",
-        r"^lm75-i2c-0-48/temp1 fails: .*; counted as hot until it reads again$", r"!fails",
-        r"^gone: ABCDE relays 10$", r"!fails", r"^thermostat stopped by SIGTERM: fan on$", r"^exit 0: ABCDE relays 10$",
-        r"^ventrolik: 'lm75-i2c-0-48/temp9' matches no sensor$", r"^The temperature sensors here are:$",
-        r"^  lm75-i2c-0-48/temp1$", r"^exit 2$",
-    ], 1),
-]
+def scenarios():
+    """Every scenario file, a boot each (one per build for a Windows one)."""
+    found = []
+    for file in sorted((HERE / "scenarios").glob("*.sh")):
+        scenario, builds = Scenario(file.stem, file), [""]
+        for line in file.read_text().splitlines():
+            if line.startswith("#= ") or line.startswith("#! "):
+                scenario.expected.append(("!" if line[1] == "!" else "") + line[3:])
+            elif line.startswith("#: "):
+                key, *values = line[3:].split()
+                if key == "ports":
+                    scenario.qemu = ports([] if values == ["none"] else [int(v, 0) for v in values])
+                elif key == "reports":
+                    scenario.reports = int(values[0])
+                elif key == "builds":
+                    builds = values
+                else:
+                    raise SystemExit(f"{file}: unknown setting '{key}'")
+        for build in builds:
+            name = f"{scenario.name}-{build}" if build else scenario.name
+            found.append(Scenario(name, file, scenario.qemu, scenario.expected, scenario.reports, build))
+    return found
 
 
 def skip(reason):
@@ -153,29 +93,73 @@ def run(*command, **options):
     return subprocess.run(command, check=True, capture_output=True, text=True, **options).stdout
 
 
+def module_name(path):
+    """A module's name from its file, as the kernel writes it."""
+    return re.sub(r"\.ko(\.xz|\.zst|\.gz)?$", "", Path(path).name).replace("-", "_")
+
+
+def module_code(file):
+    """A module as the kernel loads it: Debian 13 ships them xz-compressed."""
+    if file.name.endswith(".xz"):
+        return lzma.decompress(file.read_bytes())
+    if file.name.endswith(".ko"):
+        return file.read_bytes()
+    skip(f"{file.name}: a compression this test can't unpack")
+
+
 def kernel(work):
-    """The kernel that linux-image-amd64 depends on now, and its parport
-    modules, unpacked once into the work folder."""
+    """The kernel that linux-image-amd64 depends on here, and the modules the
+    scenarios load, unpacked once into the work folder, each with a list
+    (NAME.load) of what to load for it, in order: what it needs, then itself,
+    leaving out what is built in."""
     depends = run("apt-cache", "depends", "linux-image-amd64")
-    package = re.search(r"Depends: (linux-image-\S+)", depends).group(1)
+    match = re.search(r"Depends: (linux-image-\S+)", depends)
+    if not match:
+        skip(f"no kernel package: apt-cache depends linux-image-amd64 said {depends.strip()!r}")
+    package = match.group(1)
     folder = work / package
-    if not (folder / "vmlinuz").exists() or not all((folder / "modules" / f"{m}.ko").exists() for m in MODULES):
-        print(f"fetching {package}")
-        download = work / "download"
-        shutil.rmtree(download, ignore_errors=True)
-        download.mkdir(parents=True)
+    if (folder / "ready").exists() and (folder / "ready").read_text().split() == MODULES:
+        return folder
+    print(f"fetching {package}")
+    shutil.rmtree(folder, ignore_errors=True)
+    (folder / "modules").mkdir(parents=True)
+    with tempfile.TemporaryDirectory(dir=work) as download:
+        download = Path(download)
         run("apt-get", "download", package, cwd=download)
         run("dpkg-deb", "-x", next(download.glob("*.deb")), download / "root")
-        (folder / "modules").mkdir(parents=True, exist_ok=True)
-        for module in MODULES:
-            shutil.copy(next((download / "root/lib/modules").rglob(f"{module}.ko")), folder / "modules")
-        shutil.copy(next((download / "root/boot").glob("vmlinuz-*")), folder / "vmlinuz")
-        shutil.rmtree(download)
+        kernels = list((download / "root/boot").glob("vmlinuz-*"))
+        builtins = list((download / "root").glob("*lib/modules/*/modules.builtin"))
+        if len(kernels) != 1 or len(builtins) != 1:
+            skip(f"{package} has {len(kernels)} kernels and {len(builtins)} module trees, not one of each")
+        files = {module_name(file): file for file in builtins[0].parent.rglob("*.ko*")}
+        builtin = {module_name(line) for line in builtins[0].read_text().split()}
+        code = {}
+
+        def order(name, seen):
+            """What to load for the module, in order."""
+            if name in builtin or name in seen:
+                return []
+            if name not in files:
+                skip(f"{package} has no module {name}")
+            seen.add(name)
+            code[name] = module_code(files[name])
+            needs = re.search(rb"\0depends=([^\0]*)\0", code[name])  # in the module's .modinfo
+            needs = needs.group(1).decode().split(",") if needs and needs.group(1) else []
+            return [step for need in needs for step in order(module_name(need), seen)] + [name]
+
+        for wanted in MODULES:
+            steps = order(module_name(wanted), set())
+            (folder / "modules" / f"{module_name(wanted)}.load").write_text(" ".join(steps) + "\n")
+        for name, data in code.items():
+            (folder / "modules" / f"{name}.ko").write_bytes(data)
+        shutil.copy(kernels[0], folder / "vmlinuz")
+    (folder / "ready").write_text(" ".join(MODULES))
     return folder
 
 
 def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
-    """busybox, the modules, IO.DLL, the probe and their libraries."""
+    """busybox, the modules, the scenarios, IO.DLL, the probe and their
+    libraries."""
     root = work / "root"
     shutil.rmtree(root, ignore_errors=True)
     for folder in ["bin", "etc", "opt", "modules", "proc", "sys", "dev", "tmp"]:
@@ -183,6 +167,7 @@ def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
     shutil.copy(shutil.which("busybox"), root / "bin/busybox")
     shutil.copy(HERE / "init", root / "init")
     (root / "init").chmod(0o755)
+    shutil.copytree(HERE / "scenarios", root / "scenarios")
     shutil.copy(iodll, root / "opt/IO.DLL")
     shutil.copy(ioprobe, root / "opt/ioprobe")
     shutil.copy(relayplay, root / "opt/relayplay")
@@ -221,15 +206,15 @@ def qemu(kernel_folder, archive, scenario, extra, programs, work):
     return returncode, [line.rstrip("\r") for line in out.splitlines()] + err.splitlines()
 
 
-def judge(name, expected, reports, returncode, lines):
+def judge(scenario, returncode, lines):
     """Why the boot's output is wrong, or None when it is right."""
     # The firmware's escape sequences may stand before the first line.
-    marks = [i for i, line in enumerate(lines) if re.search(f"scenario {name} (begins|ends)$", line)]
+    marks = [i for i, line in enumerate(lines) if re.search(f"scenario {scenario.file.stem} (begins|ends)$", line)]
     if len(marks) != 2:
         return f"the scenario did not run to its end (QEMU exit status {returncode})"
     lines = lines[marks[0] + 1:marks[1]]
     position, unwanted = 0, []
-    for pattern in expected:
+    for pattern in scenario.expected:
         if pattern.startswith("!"):
             unwanted.append(pattern[1:])
             continue
@@ -245,17 +230,15 @@ def judge(name, expected, reports, returncode, lines):
     if any(line.startswith("probe error") for line in lines):
         return "the probe failed"
     seen = sum(line.startswith("IO.DLL:") for line in lines)
-    if seen != reports:
-        return f"IO.DLL printed {seen} lines, not {reports}"
+    if seen != scenario.reports:
+        return f"IO.DLL printed {seen} lines, not {scenario.reports}"
     if returncode != 0:
         return f"QEMU exited with status {returncode}"
     return None
 
 
-def main():
-    iodll, ioprobe, relayplay, ventrolik, work = (Path(argument) for argument in sys.argv[1:6])
-    builds = [Path(folder).resolve() for folder in sys.argv[6].split(",")]
-    wanted = sys.argv[7:]
+def check_qemu():
+    """Skips the test, saying why, where QEMU can't boot a machine here."""
     if not shutil.which("qemu-system-x86_64"):
         skip("qemu-system-x86_64 is not installed")
     try:
@@ -264,54 +247,73 @@ def main():
                        capture_output=True, text=True, timeout=30, check=True)
     except (subprocess.SubprocessError, OSError) as error:
         skip(f"QEMU cannot start here: {getattr(error, 'stderr', '') or error}")
+
+
+def report(name, fault, lines, seconds):
+    print(f"{'not ok' if fault else 'ok'} {name}{': ' + fault if fault else ''} ({seconds:.1f} s)")
+    if fault:
+        print("".join(f"    | {line}\n" for line in lines), end="")
+
+
+class Machine:
+    """Boots of the kernel, each with the test's programs and one scenario."""
+
+    def __init__(self, work, programs, builds):
+        self.work, self.programs, self.builds = work.resolve(), programs, builds
+        iodll, ioprobe, relayplay, self.ventrolik = programs
+        self.kernel = kernel(work)
+        self.archive = initramfs(work, self.kernel, iodll, ioprobe, relayplay)
+
+    def build(self, scenario):
+        """The Windows build's folder that the scenario runs, if any."""
+        return next((folder for folder in self.builds if folder.name == f"mingw-{scenario.build}"), None)
+
+    def boot(self, scenario):
+        start = time.monotonic()
+        programs = (f"ventrolik.program={self.ventrolik.resolve()} ventrolik.tests={HERE.parent} "
+                    f"ventrolik.windows={self.build(scenario) or ''}")
+        returncode, lines = qemu(self.kernel, self.archive, scenario.file.stem, scenario.qemu, programs, self.work)
+        return scenario, judge(scenario, returncode, lines), lines, time.monotonic() - start
+
+    def wine_prefix(self):
+        """The Wine prefix that every Windows boot shares, made before them:
+        on the host where it runs 32-bit programs (quicker), else in a guest.
+        False if it could not be made."""
+        if subprocess.run([HERE / "../../tools/runs-32bit"], capture_output=True).returncode == 0:
+            print(run("bash", HERE / "wine.sh", "prefix", self.work), end="")
+            return True
+        making = Scenario("wine-prefix", Path("wine-prefix"), expected=[r"!FAIL", r"^Wine prefix (made|kept)"])
+        _, fault, lines, seconds = self.boot(making)
+        report("wine-prefix, in a guest", fault, lines, seconds)
+        return not fault
+
+
+def main():
+    *programs, work = (Path(argument) for argument in sys.argv[1:6])
+    builds = [Path(folder).resolve() for folder in sys.argv[6].split(",")]
+    wanted = sys.argv[7:]
+    check_qemu()
     if not shutil.which("busybox"):
         print("FAIL: busybox is not installed (Debian's busybox-static)")
         return 1
-
     work.mkdir(parents=True, exist_ok=True)
-    rows = [row for row in SCENARIOS if not wanted or row[0] in wanted]
+    machine = Machine(work, programs, builds)
 
-    def build_of(name):
-        return next((folder for folder in builds if name == "windows-" + folder.name.removeprefix("mingw-")), None)
-
-    for row in [row for row in rows if row[0].startswith("windows-")]:
-        if not build_of(row[0]) or not (build_of(row[0]) / "tests/clickpoints.exe").exists():
-            print(f"SKIP: {row[0]}: not built (tools/build mingw-i686 mingw-x86_64)")
-            rows.remove(row)
-    kernel_folder = kernel(work)
-    archive = initramfs(work, kernel_folder, iodll, ioprobe, relayplay)
-
-    def boot(row):
-        name, extra, expected, reports = row
-        start = time.monotonic()
-        programs = (f"ventrolik.program={ventrolik.resolve()} ventrolik.tests={HERE.parent} "
-                    f"ventrolik.windows={build_of(name) or ''}")
-        returncode, lines = qemu(kernel_folder, archive, name, extra, programs, work.resolve())
-        return row, judge(name, expected, reports, returncode, lines), lines, time.monotonic() - start
-
+    rows = [scenario for scenario in scenarios() if not wanted or scenario.name in wanted]
+    for scenario in [scenario for scenario in rows if scenario.build]:
+        if not machine.build(scenario) or not (machine.build(scenario) / "tests/clickpoints.exe").exists():
+            print(f"SKIP: {scenario.name}: not built (tools/build mingw-{scenario.build})")
+            rows.remove(scenario)
     passed = failed = 0
-    if any(row[0].startswith("windows-") for row in rows):
-        # One Wine prefix for both Windows boots, made before them: on the
-        # host where it runs 32-bit programs (quicker), else in a guest.
-        if subprocess.run([HERE / "../../tools/runs-32bit"], capture_output=True).returncode == 0:
-            print(run("bash", HERE / "wine.sh", "prefix", work.resolve()), end="")
-        else:
-            _, fault, lines, seconds = boot(("wine-prefix", [], [r"!FAIL", r"^Wine prefix (made|kept)"], 0))
-            print(f"{'not ok' if fault else 'ok'} wine-prefix, in a guest: {fault or 'made'} ({seconds:.1f} s)")
-            if fault:
-                print("".join(f"    | {line}\n" for line in lines), end="")
-                failed += 1
-                rows = [row for row in rows if not row[0].startswith("windows-")]
-
+    if any(scenario.build for scenario in rows) and not machine.wine_prefix():
+        failed += 1
+        rows = [scenario for scenario in rows if not scenario.build]
+    # The Windows boots first, as the longest, two boots at a time.
+    rows.sort(key=lambda scenario: not scenario.build)
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
-        for (name, *_), fault, lines, seconds in pool.map(boot, rows):
-            if fault:
-                failed += 1
-                print(f"not ok {name}: {fault} ({seconds:.1f} s)")
-                print("".join(f"    | {line}\n" for line in lines), end="")
-            else:
-                passed += 1
-                print(f"ok {name} ({seconds:.1f} s)")
+        for scenario, fault, lines, seconds in pool.map(machine.boot, rows):
+            passed, failed = passed + (not fault), failed + bool(fault)
+            report(scenario.name, fault, lines, seconds)
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 
