@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <string>
 #include <typeinfo>
 
 namespace {
@@ -46,6 +47,14 @@ void __throw_underflow_error(const char* what) { throw Failure(what); }
 void __throw_system_error(int) { throw Failure("system error"); }
 // clang-format on
 } // namespace std
+
+// From GCC 13 on, one member of std::string and of std::wstring is left to
+// the library even in C++20, and the object that holds it holds every other
+// member too, with what they throw: that one member is made here instead.
+#if defined(_GLIBCXX_RELEASE) && _GLIBCXX_RELEASE >= 13 && _GLIBCXX_USE_CXX11_ABI
+template void std::string::_M_replace_cold(char*, size_type, const char*, const size_type, const size_type);
+template void std::wstring::_M_replace_cold(wchar_t*, size_type, const wchar_t*, const size_type, const size_type);
+#endif
 
 // An exception that escapes everything ends the process at once: ours never
 // do, as the program's error boundary and the library's exports catch them.
