@@ -128,7 +128,8 @@ def kernel(work):
         run("apt-get", "download", package, cwd=download)
         run("dpkg-deb", "-x", next(download.glob("*.deb")), download / "root")
         kernels = list((download / "root/boot").glob("vmlinuz-*"))
-        builtins = list((download / "root").glob("*lib/modules/*/modules.builtin"))
+        builtins = [*(download / "root").glob("lib/modules/*/modules.builtin"),
+                    *(download / "root").glob("usr/lib/modules/*/modules.builtin")]
         if len(kernels) != 1 or len(builtins) != 1:
             skip(f"{package} has {len(kernels)} kernels and {len(builtins)} module trees, not one of each")
         files = {module_name(file): file for file in builtins[0].parent.rglob("*.ko*")}
