@@ -127,7 +127,10 @@ bool Decision::next(std::span<const Reading> readings, Clock::time_point now, st
     const Reading* hottest = nullptr;
     for (const Reading& reading : readings) {
         std::string problem = reading.problem;
-        if (problem.empty() && (reading.celsius < kColdest || reading.celsius > kHottest))
+        // Written so that a reading that is no number (NaN) fails too.
+        if (problem.empty() && !std::isfinite(reading.celsius))
+            problem = "it reads no number (" + degrees(reading.celsius) + ")";
+        else if (problem.empty() && !(reading.celsius >= kColdest && reading.celsius <= kHottest))
             problem = "it reads " + degrees(reading.celsius) + " °C, which no sensor gives";
         const bool wasFailing = std::ranges::find(failing_, reading.sensor) != failing_.end();
         if (!problem.empty()) {

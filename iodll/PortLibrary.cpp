@@ -11,7 +11,7 @@ PortLibrary::PortLibrary(std::unique_ptr<Platform> platform) : platform_(std::mo
 
 void PortLibrary::say(const std::string& line)
 {
-    platform_->report(line);
+    platform_->report(printable(line));
 }
 
 void PortLibrary::sayOnce(bool& said, const std::string& line)
@@ -79,7 +79,7 @@ void PortLibrary::sayFailure(Platform* platform, const char* operation, const ch
 {
     try {
         if (platform) {
-            platform->report(std::string(operation) + " failed: " + why);
+            platform->report(printable(std::string(operation) + " failed: " + why));
             return;
         }
     } catch (...) {

@@ -8,17 +8,26 @@
 
 namespace iodll {
 
+std::string printable(std::string_view message)
+{
+    std::string text;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(message[i]);
+        const auto next = i + 1 < message.size() ? static_cast<unsigned char>(message[i + 1]) : 0;
+        if (byte == 0xC2 && next >= 0x80 && next < 0xA0) { // U+0080 to U+009F
+            text += '?';
+            ++i;
+        } else {
+            text += byte < 0x20 || byte == 0x7F ? '?' : char(byte);
+        }
+    }
+    return text;
+}
+
 std::string shown(std::string_view value)
 {
     constexpr std::size_t kLongest = 80;
-    std::string text;
-    for (const char c : value.substr(0, kLongest)) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += byte < 0x20 || byte == 0x7f ? '?' : c;
-    }
-    if (value.size() > kLongest)
-        text += "...";
-    return text;
+    return printable(value.substr(0, kLongest)) + (value.size() > kLongest ? "..." : "");
 }
 
 namespace {
@@ -119,6 +128,11 @@ Setting parseSetting(const std::string& value, std::string source)
 {
     const std::vector<std::string> parts = words(value);
     Setting setting{.device = parts.empty() ? "" : parts.front(), .source = std::move(source)};
+    // A path is cut at a NUL by every system call that takes it.
+    if (value.find('\0') != std::string::npos) {
+        setting.error = "LPT1 is set to '" + shown(value) + "' in " + setting.source + ", which holds a NUL byte";
+        return setting;
+    }
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::string& word = parts[i];
         int count = 0;
@@ -149,7 +163,7 @@ std::optional<Setting> lpt1Setting(const Environment& environment, const std::st
         return std::nullopt;
     }
     std::optional<Setting> found;
-    int number = 0;
+    int number = 0, foundOn = 0;
     for (std::string line : settingLines(*bytes)) {
         ++number;
         line = trimmed(line.substr(0, line.find('#')));
@@ -166,8 +180,13 @@ std::optional<Setting> lpt1Setting(const Environment& environment, const std::st
         if (key != "LPT1")
             problems.push_back(where + "unknown key '" + shown(trimmed(line.substr(0, equals))) +
                                "' (the key is LPT1), ignoring it");
-        else if (!found)
+        else if (found)
+            problems.push_back(where + "a second LPT1 line, ignoring it: the one on line " + std::to_string(foundOn) +
+                               " counts");
+        else {
             found = parseSetting(trimmed(line.substr(equals + 1)), where.substr(0, where.size() - 2));
+            foundOn = number;
+        }
     }
     return found;
 }

@@ -38,6 +38,10 @@ std::optional<std::string> readText(const std::string& file, std::string* error 
 // A value as a message shows it: at most about 80 characters, with what
 // can't be shown replaced.
 std::string shown(std::string_view value);
+// A message with every control character in it (C0, DEL, and C1 as UTF-8
+// writes it) replaced by '?', so that no value from outside reaches a
+// terminal as a command to it.
+std::string printable(std::string_view message);
 
 std::string trimmed(std::string text);
 // The words of a line, as blanks part them.

@@ -160,6 +160,16 @@ foreign() {
         printf '\x03\x00' | dd of="$1" bs=1 seek=18 conv=notrunc status=none # EM_386
     fi
 }
+# A header that puts its table past the end of any file: on Linux the
+# program headers' offset, on Windows the PE header's.
+far_table() {
+    cp "$recording" "$1"
+    if [ -n "$runner" ]; then
+        printf '\xf0\xff\xff\x7f' | dd of="$1" bs=1 seek=60 conv=notrunc status=none
+    else
+        printf '\xf0\xff\xff\xff\xff\xff\xff\xff' | dd of="$1" bs=1 seek=32 conv=notrunc status=none
+    fi
+}
 size=$(stat -c %s "$recording")
 # case | how to damage it | what the report says on Linux
 while IFS='|' read -r name damage reason; do
@@ -181,6 +191,7 @@ empty      | : >"\$library"                                    | empty file
 truncated  | head -c $((size / 2)) "\$recording" >"\$library"  | file is truncated: segment ends at byte
 text       | echo "IO.DLL" >"\$library"                       | not a shared library
 foreign    | foreign "\$library"                               | built for 32-bit x86
+far-table  | far_table "\$library"                             | file is truncated: the program header table ends beyond byte 18446744073709551615 of
 directory  | mkdir "\$library"                                 | is a directory
 CASES
-echo "ok: a damaged IO.DLL reported, each of empty, truncated, text, foreign, directory"
+echo "ok: a damaged IO.DLL reported, each of empty, truncated, text, foreign, far-table, directory"

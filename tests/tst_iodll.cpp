@@ -367,6 +367,8 @@ private slots:
         QTest::newRow("board: status and control go nowhere") << "" << true << 889 << 0x0101 << QStringList{};
         QTest::newRow("serial module: on")
             << "/dev/ttyUSB0" << true << 888 << 1 << QStringList{"9600 8N1", "serial a0 01 01 a2"};
+        QTest::newRow("serial module named with control characters")
+            << "/dev/ttyUSB0\x1b[2J\xc2\x9b" << true << 888 << 1 << QStringList{"9600 8N1", "serial a0 01 01 a2"};
         QTest::newRow("serial module of two relays: off")
             << "/dev/ttyUSB0 relays=2" << false << 888 << 0
             << QStringList{"9600 8N1", "serial a0 01 00 a1", "serial a0 02 00 a2"};
@@ -390,6 +392,8 @@ private slots:
             ports.out(std::uint16_t(port), std::uint8_t(value));
         QCOMPARE(machine.calls.filter(QRegularExpression("^(feature|serial|9600)")), calls);
         QCOMPARE(machine.reports.size(), 1); // which device LPT1 is
+        QVERIFY2(!machine.reports[0].contains(QRegularExpression("[\\x00-\\x1f\\x7f-\\x9f]")),
+                 qPrintable(machine.reports[0]));
         QVERIFY2(machine.reports[0].startsWith(setting.isEmpty()
                                                    ? "LPT1 (0x378) is relay board USBRelay2 'ABCDE' on /dev/hidraw0: "
                                                      "data lines D0-D1 are relays 1-2"
@@ -549,6 +553,11 @@ private slots:
             << ":1: unknown key 'X?Y'";
         QTest::newRow("a folder in its place") << QByteArray() << ""
                                                << "cannot read '";
+        QTest::newRow("a second LPT1 line") << QByteArray("LPT1=ABCDE\n\nlpt1=FGHIJ\n") << "ABCDE"
+                                            << ":3: a second LPT1 line, ignoring it: the one on line 1 counts";
+        QTest::newRow("a NUL in the value, which would cut the path")
+            << QByteArray("\nLPT1=/dev/ttyUSB0\0/x\n", 22) << ""
+            << ":2, which holds a NUL byte";
     }
 
     void settingFile()
@@ -565,6 +574,9 @@ private slots:
         const auto setting =
             iodll::lpt1Setting([](const char*) { return std::nullopt; }, machine.configFile(), problems);
         QCOMPARE(setting && setting->error.empty() ? QString::fromStdString(setting->device) : QString(), device);
+        // A value that can't be used is refused where it is used, saying where it was set.
+        if (setting && !setting->error.empty() && problems.empty())
+            problems.push_back(setting->error);
         if (problem.isEmpty()) {
             QCOMPARE(problems.size(), std::size_t(0));
         } else {

@@ -80,6 +80,43 @@ private slots:
                    {1, {"a=200.5"}, true, ""},
                    {2, {"a=30"}, false, "a reads again: 30.0 °C | fan off: a at 30.0 °C (off at 40.0)"},
                };
+        QTest::newRow("-60 and 200 °C are trusted, just beyond them is not")
+            << 0
+            << std::vector<Step>{
+                   {0, {"a=-60"}, false, ""},
+                   {1, {"a=200"}, true, "fan on: a at 200.0 °C (on at 50.0)"},
+                   {2,
+                    {"a=200.1"},
+                    true,
+                    "a fails: it reads 200.1 °C, which no sensor gives; counted as hot until it reads again"},
+                   {3, {"a=-60.1"}, true, ""},
+                   {4, {"a=-60"}, false, "a reads again: -60.0 °C | fan off: a at -60.0 °C (off at 40.0)"},
+               };
+        QTest::newRow("a reading that is no number fails, first or after a hot one")
+            << 0
+            << std::vector<Step>{
+                   {0,
+                    {"a=nan", "b=30"},
+                    true,
+                    "a fails: it reads no number (nan); counted as hot until it reads again | fan on: a fails"},
+                   {1, {"a=30", "b=30"}, false, "a reads again: 30.0 °C | fan off: a at 30.0 °C (off at 40.0)"},
+                   {2,
+                    {"a=30", "b=nan"},
+                    true,
+                    "b fails: it reads no number (nan); counted as hot until it reads again | fan on: b fails"},
+                   {3,
+                    {"a=inf", "b=-inf"},
+                    true,
+                    "a fails: it reads no number (inf); counted as hot until it reads again"},
+               };
+        QTest::newRow("a sensor failing during --min-run")
+            << 30
+            << std::vector<Step>{
+                   {0, {"a=55"}, true, "fan on: a at 55.0 °C (on at 50.0)"},
+                   {10, {"a=!"}, true, "a fails: gone; counted as hot until it reads again"},
+                   {20, {"a=35"}, true, "a reads again: 35.0 °C"},
+                   {30, {"a=35"}, false, "fan off: a at 35.0 °C (off at 40.0)"},
+               };
         QTest::newRow("the hottest of two counts")
             << 0
             << std::vector<Step>{
@@ -97,7 +134,8 @@ private slots:
         QFETCH(std::vector<Step>, steps);
         thermostat::Settings settings{{"a", "b"}, 50, 40, 1s, std::chrono::seconds(minRun)};
         thermostat::Decision decision(settings);
-        const thermostat::Clock::time_point start{};
+        // Not the clock's zero, which a time never recorded also holds.
+        const thermostat::Clock::time_point start = thermostat::Clock::time_point{} + std::chrono::hours(1000);
         for (const Step& step : steps) {
             std::vector<Reading> readings;
             for (const std::string& text : step.readings) {

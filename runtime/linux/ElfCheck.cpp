@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace runtime::backend {
@@ -61,9 +62,13 @@ bool fits(unsigned long long offset, unsigned long long length, long long size)
     return offset <= total && length <= total - offset;
 }
 
-std::string truncated(const char* what, unsigned long long end, long long size)
+// Where `length` bytes from `offset` end, which a damaged header may put
+// beyond any number a file's size can have.
+std::string truncated(const char* what, unsigned long long offset, unsigned long long length, long long size)
 {
-    return "file is truncated: " + std::string(what) + " ends at byte " + std::to_string(end) + " of " +
+    const bool beyond = length > std::numeric_limits<unsigned long long>::max() - offset;
+    return "file is truncated: " + std::string(what) + (beyond ? " ends beyond byte " : " ends at byte ") +
+           std::to_string(beyond ? std::numeric_limits<unsigned long long>::max() : offset + length) + " of " +
            std::to_string(size);
 }
 
@@ -94,7 +99,7 @@ std::string problemWithLibrary(const char* path)
              (header.e_ident[EI_CLASS] != kClass || (kMachine >= 0 && header.e_machine != kMachine)))
         problem = "built for " + machineName(header.e_machine, header.e_ident[EI_CLASS]);
     else if (got < static_cast<ssize_t>(sizeof header))
-        problem = truncated("the ELF header", sizeof header, status.st_size);
+        problem = truncated("the ELF header", 0, sizeof header, status.st_size);
     else if (header.e_type != ET_DYN || header.e_phentsize != sizeof(Phdr))
         problem = "not a shared library";
     else {
@@ -103,12 +108,12 @@ std::string problemWithLibrary(const char* path)
         if (!fits(header.e_phoff, tableSize, status.st_size) ||
             pread(fd, segments.data(), tableSize, static_cast<off_t>(header.e_phoff)) !=
                 static_cast<ssize_t>(tableSize))
-            problem = truncated("the program header table", header.e_phoff + tableSize, status.st_size);
+            problem = truncated("the program header table", header.e_phoff, tableSize, status.st_size);
     }
     ::close(fd);
     for (const Phdr& segment : segments) {
         if (problem.empty() && segment.p_type == PT_LOAD && !fits(segment.p_offset, segment.p_filesz, status.st_size))
-            problem = truncated("segment", segment.p_offset + segment.p_filesz, status.st_size);
+            problem = truncated("segment", segment.p_offset, segment.p_filesz, status.st_size);
     }
     return problem;
 }
