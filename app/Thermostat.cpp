@@ -1,9 +1,7 @@
 #include "Thermostat.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 
 namespace thermostat {
@@ -16,7 +14,7 @@ const std::string_view kHelp = "The thermostat switches the fan on at one temper
                                "                     ('coretemp-*/Core 0'). Of several sensors the hottest counts.\n"
                                "  --on TEMP          switch the fan on at or above TEMP (in °C)\n"
                                "  --off TEMP         switch it off at or below TEMP, which is below --on\n"
-                               "  --every SECONDS    read the sensors this often (default 5)\n"
+                               "  --every SECONDS    read the sensors this often: 1 or more (default 5)\n"
                                "  --min-run SECONDS  once on, keep the fan on at least this long (default 30)\n"
                                "\n"
                                "A sensor that can't be read counts as hot: the fan goes on. On SIGTERM or\n"
@@ -31,26 +29,69 @@ constexpr double kHottest = 200;
 // Longer than this is surely a slip, and would overflow the clock.
 constexpr double kLongest = 7 * 24 * 3600;
 
+// A decimal number as people write one: an optional minus, digits, and
+// optionally a point and more digits. Read by hand, as the C library's
+// readers follow the locale and libstdc++'s would make up most of the
+// Windows program.
 std::optional<double> number(std::string_view text)
 {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value))
+    const bool negative = text.starts_with('-');
+    text.remove_prefix(negative ? 1 : 0);
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction = point == text.npos ? std::string_view() : text.substr(point + 1);
+    const auto digits = [](std::string_view part) {
+        return std::ranges::all_of(part, [](char c) { return c >= '0' && c <= '9'; });
+    };
+    // Both parts exact as integers, and the power of ten too: the quotient
+    // is the double nearest the number written.
+    if (whole.size() + fraction.size() == 0 || whole.size() + fraction.size() > 15 || !digits(whole) ||
+        !digits(fraction) || (point != text.npos && fraction.empty()))
         return std::nullopt;
-    return value;
+    double value = 0, scale = 1;
+    for (const char c : whole)
+        value = value * 10 + (c - '0');
+    for (const char c : fraction) {
+        value = value * 10 + (c - '0');
+        scale *= 10;
+    }
+    return (negative ? -value : value) / scale;
+}
+
+// A number with `places` decimals, written by hand too: the C library's
+// formatting of doubles would be most of the Windows program.
+std::string decimal(double value, int places)
+{
+    if (std::isnan(value))
+        return "nan";
+    if (std::isinf(value))
+        return value < 0 ? "-inf" : "inf";
+    if (std::fabs(value) >= 1e15) // what is left would not fit the integer below
+        return value < 0 ? "below -10^15" : "above 10^15";
+    long long scale = 1;
+    for (int i = 0; i < places; ++i)
+        scale *= 10;
+    const long long scaled = std::llround(std::fabs(value) * double(scale));
+    std::string text = (value < 0 && scaled != 0 ? "-" : "") + std::to_string(scaled / scale);
+    if (places > 0) {
+        const std::string digits = std::to_string(scaled % scale);
+        text += "." + std::string(places - digits.size(), '0') + digits;
+    }
+    return text;
 }
 
 std::string degrees(double celsius)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", celsius);
-    return text;
+    return decimal(celsius, 1);
 }
 
+// As 30, 1.5 or 0.25.
 std::string seconds(Clock::duration duration)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", std::chrono::duration<double>(duration).count());
+    std::string text = decimal(std::chrono::duration<double>(duration).count(), 3);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.ends_with('.'))
+        text.pop_back();
     return text;
 }
 
@@ -97,6 +138,9 @@ Parsed parse(std::span<const std::string_view> words)
             const std::optional<double> count = number(value);
             if (!count || *count < 0 || *count > kLongest)
                 return wrong("a number of seconds");
+            // Readings without a pause between them would keep a core busy.
+            if (option == "--every" && *count < 1)
+                return wrong("a number of seconds from 1 up");
             const auto duration = std::chrono::round<Clock::duration>(std::chrono::duration<double>(*count));
             (option == "--every" ? settings.every : settings.minRun) = duration;
         } else {
@@ -164,6 +208,25 @@ bool Decision::next(std::span<const Reading> readings, Clock::time_point now, st
         onSince_ = now;
     }
     return on_;
+}
+
+int control(const Settings& settings, Sensors& sensors, World& world)
+{
+    world.say(describe(settings));
+    Decision decision(settings);
+    for (;;) {
+        std::vector<std::string> said;
+        const bool on = decision.next(sensors.read(), world.now(), said);
+        for (const std::string& line : said)
+            world.say(line);
+        // Every reading writes: a board plugged in again catches up here.
+        world.switchFan(on);
+        if (const std::string signal = world.waitForStop(settings.every); !signal.empty()) {
+            world.switchFan(true);
+            world.say("thermostat stopped by " + signal + ": fan on");
+            return 0;
+        }
+    }
 }
 
 } // namespace thermostat

@@ -72,8 +72,24 @@ private:
     std::vector<std::string> failing_;
 };
 
-// Runs the thermostat until SIGTERM or SIGINT, then switches the fan on and
-// returns the exit status.
+// What the thermostat's loop acts on besides its sensors, handed in: the
+// Linux run() wires in the real ones, the tests play them.
+class World {
+public:
+    virtual ~World() = default;
+    virtual Clock::time_point now() = 0;
+    virtual void switchFan(bool on) = 0;
+    // Waits at most `duration` for a stop signal: its name, or nothing.
+    virtual std::string waitForStop(Clock::duration duration) = 0;
+    virtual void say(const std::string& line) = 0;
+};
+
+// Reads, decides and switches at every reading until a stop signal, then
+// switches the fan on; returns the exit status.
+int control(const Settings& settings, Sensors& sensors, World& world);
+
+// Runs the thermostat on this system's sensors and port until SIGTERM or
+// SIGINT; refuses where there is none.
 int run(const Settings& settings);
 
 } // namespace thermostat

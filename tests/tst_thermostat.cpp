@@ -160,7 +160,7 @@ private slots:
         QTest::addColumn<QString>("problem");
         QTest::newRow("all") << QStringList{"--sensor", "a/b",  "--sensor=c/Package id 0",
                                             "--on",     "50.5", "--off=-5",
-                                            "--every",  "0.5",  "--min-run",
+                                            "--every",  "1.5",  "--min-run",
                                             "0"}
                              << "";
         QTest::newRow("no sensor") << QStringList{"--on", "50", "--off", "40"} << "the thermostat needs a --sensor";
@@ -172,6 +172,52 @@ private slots:
                                       << "'--on' takes a temperature in °C, not '5O'";
         QTest::newRow("nan") << QStringList{"--sensor", "a/b", "--on", "nan", "--off", "40"}
                              << "'--on' takes a temperature in °C, not 'nan'";
+        QTest::newRow("no pause between readings") << QStringList{"--sensor", "a/b", "--on=5", "--off=4", "--every=0"}
+                                                   << "'--every' takes a number of seconds from 1 up, not '0'";
+        QTest::newRow("half a second between readings")
+            << QStringList{"--sensor", "a/b", "--on=5", "--off=4", "--every", "0.5"}
+            << "'--every' takes a number of seconds from 1 up, not '0.5'";
+    }
+
+    // The loop on played sensors, clock and signals: a stop signal after
+    // two readings, the second of them cool.
+    void stopsWithTheFanOn_data()
+    {
+        QTest::addColumn<QString>("signal");
+        QTest::newRow("SIGTERM") << "SIGTERM";
+        QTest::newRow("SIGINT") << "SIGINT";
+    }
+
+    void stopsWithTheFanOn()
+    {
+        QFETCH(QString, signal);
+        struct Played final : thermostat::Sensors, thermostat::World {
+            std::vector<double> temperatures{55, 30};
+            std::string signal;
+            thermostat::Clock::time_point time = thermostat::Clock::time_point{} + std::chrono::hours(1000);
+            QStringList seen;
+
+            std::vector<Reading> read() override
+            {
+                const double celsius = temperatures.front();
+                temperatures.erase(temperatures.begin());
+                return {{"a", celsius, {}}};
+            }
+            thermostat::Clock::time_point now() override { return time; }
+            void switchFan(bool on) override { seen << (on ? "on" : "off"); }
+            void say(const std::string& line) override { seen << QString::fromStdString(line); }
+            std::string waitForStop(thermostat::Clock::duration duration) override
+            {
+                time += duration;
+                return temperatures.empty() ? signal : "";
+            }
+        } played;
+        played.signal = signal.toStdString();
+        const thermostat::Settings settings{{"a"}, 50, 40, 5s, 0s};
+        QCOMPARE(thermostat::control(settings, played, played), 0);
+        QCOMPARE(played.seen.mid(1), (QStringList{"fan on: a at 55.0 °C (on at 50.0)", "on",
+                                                  "fan off: a at 30.0 °C (off at 40.0)", "off", "on",
+                                                  "thermostat stopped by " + signal + ": fan on"}));
     }
 
     void parses()
@@ -187,7 +233,7 @@ private slots:
         if (problem.isEmpty()) {
             QCOMPARE(parsed.settings.sensors, (std::vector<std::string>{"a/b", "c/Package id 0"}));
             QCOMPARE(parsed.settings.off, -5.0);
-            QCOMPARE(parsed.settings.every, thermostat::Clock::duration(500ms));
+            QCOMPARE(parsed.settings.every, thermostat::Clock::duration(1500ms));
             QCOMPARE(parsed.settings.minRun, thermostat::Clock::duration(0));
         }
     }
