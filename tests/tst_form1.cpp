@@ -74,6 +74,7 @@ private slots:
         QTest::addColumn<bool>("warns");
         QTest::newRow("installed") << QByteArray("1") << false;
         QTest::newRow("not installed") << QByteArray("0") << true;
+        QTest::newRow("bit 8, within the low 16") << QByteArray("0x100") << false;
         QTest::newRow("only high bits set") << QByteArray("0x10000") << true;
         QTest::newRow("high and low bits set") << QByteArray("0x10001") << false;
         QTest::newRow("negative") << QByteArray("-1") << false;

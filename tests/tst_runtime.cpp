@@ -61,8 +61,9 @@ private slots:
         QTest::addColumn<int>("pixels");
         QTest::newRow("main window width at 96 dpi") << 2910 << 96 << 194;
         QTest::newRow("main window width at 144 dpi") << 2910 << 144 << 291;
-        QTest::newRow("rounds half up") << 7 << 96 << 0;
-        QTest::newRow("rounds to nearest") << 8 << 96 << 1;
+        QTest::newRow("rounds half up") << 5 << 144 << 1; // half a pixel exactly
+        QTest::newRow("rounds just below half down") << 7 << 96 << 0;
+        QTest::newRow("rounds just above half up") << 8 << 96 << 1;
     }
 
     void twipsToPixels()

@@ -4,7 +4,12 @@
 #include "../Backend.h"
 
 #include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <system_error>
 
 namespace runtime::backend {
@@ -12,6 +17,33 @@ namespace runtime::backend {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The loader trusts a library's tables and runs its start-up code while it
+// loads it, so a library damaged inside, though whole, can kill the process
+// there. It is loaded first in a child process, which is all that dies; the
+// answer is why the child died, or nothing. (A forked child may load
+// libraries: glibc resets the loader's lock in it.)
+std::string loadingKills(const char* path)
+{
+    const pid_t child = fork();
+    if (child < 0)
+        return {}; // no trial: the library is loaded as it is
+    if (child == 0) {
+        // A crash is the system's to report, whatever handler the process has.
+        for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
+            std::signal(signal, SIG_DFL);
+        dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status))
+        return std::string("damaged: the system's loader died loading it (") + strsignal(WTERMSIG(status)) + ")";
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+        return "damaged: loading it ended the process with status " + std::to_string(WEXITSTATUS(status));
+    return {};
+}
 
 void* open(const char* path, std::string& reason)
 {
@@ -34,7 +66,10 @@ void* loadLibrary(const char* file, std::string& reason)
         std::error_code error;
         if (!fs::exists(fs::symlink_status(candidate, error)))
             continue;
-        if (std::string problem = problemWithLibrary(candidate.c_str()); !problem.empty()) {
+        std::string problem = problemWithLibrary(candidate.c_str());
+        if (problem.empty())
+            problem = loadingKills(candidate.c_str());
+        if (!problem.empty()) {
             reason = candidate.string() + ": " + problem;
             return nullptr;
         }
