@@ -7,7 +7,9 @@ class Form1 : public runtime::Form {
 public:
     Form1();
 
-    // The parallel port's data register; set when the window loads.
+    // The parallel port's data register, set when the window loads. The
+    // form itself never reads it (the switching goes through port::): it is
+    // there for code that asks the form which port it drives.
     short LPTadresa = 0;
 
     void Command1_Click();

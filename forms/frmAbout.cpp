@@ -43,9 +43,9 @@ constexpr Control kControls[] = {
                                                                                                          on<&frmAbout::cmdOK_Click> },
     { "Label1",        Kind::Label,    "tamrelo@example.org",           1080,  840,  1695,   255,   5,  {.color = kBlue} },
     // A line's four numbers are its end points.           x1    y1     x2     y2
-    { "Line1",         Kind::Line,     "",                               120, 1560,  5684,  1560,  -1,  {.color = kGrey, .index = 1} },
+    { "Line1",         Kind::Line,     "",                               120, 1560,  5684,  1560,  -1,  {.color = kGrey} },
     { "lblTitle",      Kind::Label,    kTitle.data(),                   1050,  120,  3885,   600,   3,  {.color = kBlack} },
-    { "Line1",         Kind::Line,     "",                               105, 1560,  5654,  1560,  -1,  {.color = kWhite, .lineWidth = 2, .index = 0} },
+    { "Line1",         Kind::Line,     "",                               105, 1560,  5654,  1560,  -1,  {.color = kWhite, .lineWidth = 2} },
     { "lblVersion",    Kind::Label,    "Verzija: " VENTROLIK_VERSION,   1050, 1200,  3885,   225,   4 },
     { "lblDisclaimer", Kind::Label,    kDisclaimer,                      240, 1680,  3870,   465,   2,  {.color = kBlack} },
 };

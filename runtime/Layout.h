@@ -64,7 +64,6 @@ struct Style {
     int lineWidth = 1;                       // pixels
     bool isDefault = false;                  // Enter clicks it
     bool isCancel = false;                   // Esc clicks it
-    int index = -1;                          // element of a control array
 };
 
 // One control, in the window's stored order (back to front). A line's four

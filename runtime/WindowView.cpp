@@ -11,7 +11,9 @@ namespace runtime {
 
 namespace {
 
-bool hasWindow(Kind kind)
+// Whether the control is made in the order of its tab index: buttons and
+// labels are, though only buttons take the focus.
+bool madeInTabOrder(Kind kind)
 {
     return kind == Kind::Button || kind == Kind::Label;
 }
@@ -30,16 +32,16 @@ std::string spoken(const Control& control)
     }
 }
 
-// Buttons and labels in tab order, then pictures and lines in stored order.
+// Buttons and labels by tab index, then pictures and lines in stored order.
 std::vector<std::size_t> creationOrder(std::span<const Control> controls)
 {
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < controls.size(); ++i)
-        if (hasWindow(controls[i].kind))
+        if (madeInTabOrder(controls[i].kind))
             order.push_back(i);
     std::ranges::stable_sort(order, {}, [&](std::size_t i) { return controls[i].tabIndex; });
     for (std::size_t i = 0; i < controls.size(); ++i)
-        if (!hasWindow(controls[i].kind))
+        if (!madeInTabOrder(controls[i].kind))
             order.push_back(i);
     return order;
 }
@@ -117,11 +119,16 @@ WindowView resolve(const Layout& layout, int dpi)
             .kind = control.kind,
             .caption = control.caption,
             .spoken = spoken(control),
-            .box = {px(control.left), px(control.top), px(control.width), px(control.height)},
+            .box = {},
+            .line = {},
             .color = control.style.color,
             .lineWidth = control.style.lineWidth,
             .tabStop = control.kind == Kind::Button,
         });
+        if (control.kind == Kind::Line)
+            shown.line = {{px(control.left), px(control.top)}, {px(control.width), px(control.height)}};
+        else
+            shown.box = {px(control.left), px(control.top), px(control.width), px(control.height)};
         if (control.kind == Kind::Line && !shown.color)
             shown.color = Rgb{0, 0, 0};
         if (shown.tabStop && !view.firstFocus)

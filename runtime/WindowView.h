@@ -25,6 +25,10 @@ struct PixelRect {
     int x, y, width, height;
 };
 
+struct PixelLine {
+    PixelPoint from, to;
+};
+
 struct BorderTraits {
     bool dialog; // a dialog's frame: a close box, no system menu
     bool icon;   // the program icon in the frame: not on a dialog's
@@ -39,7 +43,9 @@ struct ControlView {
     Kind kind;
     const char* caption;
     std::string spoken;       // what a screen reader says of it; a picture is the program icon, named so
-    PixelRect box;            // a line's is its end points: (x, y) to (width, height)
+    PixelRect box;            // where its window goes; a line has none
+    PixelLine line;           // a line's end points
+
     std::optional<Rgb> color; // a line's always; a label's where the table sets one
     int lineWidth;
     bool tabStop; // takes the focus with Tab
@@ -65,9 +71,8 @@ struct WindowView {
     BorderTraits border;
     int clientWidth, clientHeight;            // below the menu bar
     std::optional<PixelPoint> clientPosition; // none: the system places it
-    // Controls in creation order: those that can take part in the tab
-    // order (buttons and labels) in it, then the pictures and lines, back to
-    // front.
+    // Controls in creation order: buttons and labels by their tab index
+    // (only buttons take the focus), then pictures and lines, back to front.
     std::vector<ControlView> controls;
     std::optional<std::size_t> firstFocus; // index into controls
     std::optional<std::size_t> defaultButton, cancelButton;

@@ -24,13 +24,20 @@ QString describe(const runtime::WindowView& view)
     text += view.border.maximizeBox || view.border.resizable ? " sizable" : "";
     QStringList controls;
     for (const runtime::ControlView& control : view.controls)
-        controls << QString("%1 %2,%3 %4x%5%6")
-                        .arg(control.name)
-                        .arg(control.box.x)
-                        .arg(control.box.y)
-                        .arg(control.box.width)
-                        .arg(control.box.height)
-                        .arg(control.tabStop ? "*" : "");
+        controls << (control.kind == runtime::Kind::Line
+                         ? QString("%1 %2,%3-%4,%5")
+                               .arg(control.name)
+                               .arg(control.line.from.x)
+                               .arg(control.line.from.y)
+                               .arg(control.line.to.x)
+                               .arg(control.line.to.y)
+                         : QString("%1 %2,%3 %4x%5%6")
+                               .arg(control.name)
+                               .arg(control.box.x)
+                               .arg(control.box.y)
+                               .arg(control.box.width)
+                               .arg(control.box.height)
+                               .arg(control.tabStop ? "*" : ""));
     text += " | " + controls.join(", ") + " |";
     auto named = [&](const char* what, std::optional<std::size_t> index) {
         return index ? QString(" %1 %2").arg(what, view.controls[*index].name) : QString();
@@ -147,12 +154,12 @@ private slots:
             << "frmAbout" << 96
             << "frmAbout 382x149 at 156,129 dialog | cmdOK 288,120 84x23*, lblDisclaimer 16,112 258x31, "
                "lblTitle 70,8 259x40, lblVersion 70,80 259x15, Label1 72,56 113x17, picIcon 16,16 32x32, "
-               "Line1 8,104 379x104, Line1 7,104 377x104 | focus cmdOK default cmdOK cancel cmdOK | menu";
+               "Line1 8,104-379,104, Line1 7,104-377,104 | focus cmdOK default cmdOK cancel cmdOK | menu";
         QTest::newRow("About window at 144 dpi")
             << "frmAbout" << 144
             << "frmAbout 573x224 at 234,194 dialog | cmdOK 432,180 126x35*, lblDisclaimer 24,168 387x47, "
                "lblTitle 105,12 389x60, lblVersion 105,120 389x23, Label1 108,84 170x26, picIcon 24,24 48x48, "
-               "Line1 12,156 568x156, Line1 11,156 565x156 | focus cmdOK default cmdOK cancel cmdOK | menu";
+               "Line1 12,156-568,156, Line1 11,156-565,156 | focus cmdOK default cmdOK cancel cmdOK | menu";
         QTest::newRow("an item with no bar entry above it")
             << "orphan item" << 96 << "menu item 'b' has no menu bar entry above it";
         QTest::newRow("a third level") << "third level" << 96 << "menu item 'b' has a level other than 0 or 1";

@@ -25,10 +25,10 @@ private:
     // Shared both ways, so that other programs can still use the board.
     Status open() override
     {
-        handle_ = CreateFileW(widened(device_).c_str(), GENERIC_READ | GENERIC_WRITE,
+        handle_ = CreateFileW(widen(device_).c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE)
-            return Status::failed("cannot open " + name_ + ": " + errorText(GetLastError()) +
+            return Status::failed("cannot open " + name_ + ": " + systemMessage(GetLastError()) +
                                   " (is the relay board plugged in?)");
         return Status::ok();
     }
@@ -38,7 +38,7 @@ private:
         relays::Report report = relays::switchReport(relay, on);
         if (!HidD_SetFeature(handle_, report.data(), ULONG(report.size())))
             return Status::failed("cannot switch relay " + std::to_string(relay) + " of " + name_ + ": " +
-                                  errorText(GetLastError()));
+                                  systemMessage(GetLastError()));
         return Status::ok();
     }
 

@@ -5,7 +5,7 @@ namespace iodll {
 
 std::optional<std::string> readText(const std::string& file, std::string* error)
 {
-    HANDLE in = CreateFileW(windows::widened(file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE in = CreateFileW(windows::widen(file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
     DWORD failure = in == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     std::string text;
@@ -22,7 +22,7 @@ std::optional<std::string> readText(const std::string& file, std::string* error)
     if (failure == ERROR_SUCCESS)
         return text;
     if (error)
-        *error = failure == ERROR_FILE_NOT_FOUND || failure == ERROR_PATH_NOT_FOUND ? "" : windows::errorText(failure);
+        *error = failure == ERROR_FILE_NOT_FOUND || failure == ERROR_PATH_NOT_FOUND ? "" : windows::systemMessage(failure);
     return std::nullopt;
 }
 

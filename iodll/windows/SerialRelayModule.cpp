@@ -19,7 +19,7 @@ private:
         handle_ = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
-            std::string line = "cannot open '" + port_ + "': " + errorText(error);
+            std::string line = "cannot open '" + port_ + "': " + systemMessage(error);
             if (error == ERROR_FILE_NOT_FOUND)
                 line += " (is the relay module plugged in, and is " + port_ + " its port?)";
             else if (error == ERROR_ACCESS_DENIED)
@@ -41,7 +41,7 @@ private:
             line.fOutX = line.fInX = FALSE;
         }
         if (!SetCommState(handle_, &line)) {
-            Status failed = Status::failed("cannot set 9600 baud on '" + port_ + "': " + errorText(GetLastError()));
+            Status failed = Status::failed("cannot set 9600 baud on '" + port_ + "': " + systemMessage(GetLastError()));
             close();
             return failed;
         }
@@ -53,7 +53,7 @@ private:
         const relays::Frame frame = relays::serialFrame(relay, on);
         DWORD written = 0;
         if (!WriteFile(handle_, frame.data(), DWORD(frame.size()), &written, nullptr) || written != frame.size())
-            return Status::failed("cannot write to '" + port_ + "': " + errorText(GetLastError()));
+            return Status::failed("cannot write to '" + port_ + "': " + systemMessage(GetLastError()));
         return Status::ok();
     }
 

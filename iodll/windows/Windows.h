@@ -1,24 +1,23 @@
 #pragma once
 
 // What IO.DLL's Windows parts share: the Windows headers, the outputs, and
-// messages for the system's error codes.
+// text as Windows takes and gives it.
 
 #include "../Output.h"
 #include "../PortLibrary.h"
 
-#include <windows.h>
+#include "runtime/win32/Text.h"
 
 #include <memory>
 #include <string>
 
 namespace iodll::windows {
 
-// "Access is denied." for ERROR_ACCESS_DENIED, without the line end.
-std::string errorText(DWORD error);
-
-// Our UTF-8 strings in the system's UTF-16, and back.
-std::wstring widened(const std::string& text);
-std::string utf8(const wchar_t* text);
+// Our UTF-8 strings in the system's UTF-16 and back, and the system's words
+// for its error codes: the same helpers as the program's.
+using runtime::backend::narrow;
+using runtime::backend::systemMessage;
+using runtime::backend::widen;
 
 // A relay device reached through a Windows handle, closed when it goes.
 class HandleRelayOutput : public RelayOutput {

@@ -19,32 +19,6 @@ namespace iodll {
 
 namespace windows {
 
-std::string errorText(DWORD error)
-{
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string line = text ? trimmed(text) : "error " + std::to_string(error);
-    LocalFree(text);
-    return line;
-}
-
-std::wstring widened(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
-    return wide;
-}
-
-std::string utf8(const wchar_t* text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(size > 0 ? size - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
-
 namespace {
 
 // The board behind one HID device interface, if it is a relay board.
@@ -64,11 +38,11 @@ std::optional<RelayBoard> relayBoard(const wchar_t* path)
     wchar_t product[128] = {};
     if (HidD_GetAttributes(handle, &attributes) && attributes.VendorID == relays::kVendor &&
         attributes.ProductID == relays::kProduct && HidD_GetProductString(handle, product, sizeof product)) {
-        const std::string name = utf8(product);
+        const std::string name = narrow(product);
         if (auto count = relays::relayCount(name)) {
             // A device-interface path means nothing to the user: the board
             // is named by its product and ID alone.
-            board = RelayBoard{utf8(path), std::string(relays::productName(name)), {}, *count, false};
+            board = RelayBoard{narrow(path), std::string(relays::productName(name)), {}, *count, false};
             relays::Report answer{};
             if (readable && HidD_GetFeature(handle, answer.data(), ULONG(answer.size())))
                 board->id = relays::boardId(answer);
@@ -153,7 +127,7 @@ private:
     static std::string configFile()
     {
         const wchar_t* data = _wgetenv(L"ProgramData");
-        return (data ? utf8(data) : "C:\\ProgramData") + "\\Ventrolik\\ventrolik.conf";
+        return (data ? narrow(data) : "C:\\ProgramData") + "\\Ventrolik\\ventrolik.conf";
     }
 };
 

@@ -222,8 +222,9 @@ private:
             const ControlView& control = view.controls[i];
             const PixelRect& box = control.box;
             if (control.kind == Kind::Line) {
-                client->lines.push_back(
-                    {QLine(box.x, box.y, box.width, box.height), toQColor(*control.color), control.lineWidth});
+                const PixelLine& line = control.line;
+                client->lines.push_back({QLine(line.from.x, line.from.y, line.to.x, line.to.y),
+                                         toQColor(*control.color), control.lineWidth});
                 continue;
             }
             QWidget* widget = buildControl(view, i, client);

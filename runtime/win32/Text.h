@@ -1,5 +1,8 @@
 #pragma once
 
+// Text as Windows takes and gives it, for both Windows files: the program's
+// runtime and our IO.DLL.
+
 #include <windows.h>
 
 #include <string>
@@ -23,14 +26,21 @@ inline std::string narrow(std::wstring_view text)
     return result;
 }
 
-// The system's words for an error code, without the trailing line break.
-// Some messages name the thing that failed as "%1"; `insert` stands there.
+// The system's words for an error code ("Access is denied."), without the
+// trailing line break: in English, as the messages around them are, where
+// Windows has it, else in the user's language. Some messages name the thing
+// that failed as "%1"; `insert` stands there.
 inline std::string systemMessage(DWORD error, std::wstring_view insert = L"the file")
 {
     wchar_t* buffer = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length = 0;
+    for (const DWORD language : {DWORD(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), DWORD(0)}) {
+        length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, error, language, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        if (length)
+            break;
+    }
     std::wstring text = length ? std::wstring(buffer, length) : widen("error " + std::to_string(error));
     LocalFree(buffer);
     for (std::size_t at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at + insert.size()))

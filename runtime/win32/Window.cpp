@@ -179,12 +179,12 @@ private:
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
         for (const ControlView& control : view_.controls) {
-            const PixelRect& box = control.box;
             if (control.kind == Kind::Line) {
+                const PixelLine& line = control.line;
                 HPEN pen = CreatePen(PS_SOLID, control.lineWidth, toColorRef(*control.color));
                 HGDIOBJ previous = SelectObject(dc, pen);
-                MoveToEx(dc, box.x, box.y, nullptr);
-                LineTo(dc, box.width, box.height);
+                MoveToEx(dc, line.from.x, line.from.y, nullptr);
+                LineTo(dc, line.to.x, line.to.y);
                 SelectObject(dc, previous);
                 DeleteObject(pen);
             }
