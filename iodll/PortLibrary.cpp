@@ -35,30 +35,40 @@ Output& PortLibrary::output(const Device& device)
     return *output;
 }
 
-PortLibrary::Target PortLibrary::target(std::uint16_t port)
+PortLibrary::Look PortLibrary::look(bool lpt1)
 {
-    const Inventory inventory = platform_->inventory(isLpt1(port));
-    std::optional<Setting> setting;
-    if (isLpt1(port)) {
+    Look look{platform_->inventory(lpt1), std::nullopt};
+    if (lpt1) {
         std::vector<std::string> problems;
-        setting = platform_->setting(problems);
+        look.setting = platform_->setting(problems);
         for (const std::string& problem : problems)
             if (std::ranges::find(settingSaid_, problem) == settingSaid_.end()) {
                 settingSaid_.push_back(problem);
                 say(problem);
             }
     }
-    const Route found = route(inventory, setting, port);
+    return look;
+}
+
+void PortLibrary::announceLpt1(const Device& device)
+{
+    const auto* parallel = std::get_if<ParallelPort>(&device);
+    if (parallel && parallel->base == kLpt1)
+        return;
+    std::string line = "LPT1 (" + hex(kLpt1) + ") is " + describe(device);
+    if (const auto* board = std::get_if<RelayBoard>(&device))
+        line += ": " + relays::dataLines(board->relays);
+    if (const auto* module = std::get_if<SerialModule>(&device))
+        line += ": " + relays::dataLines(module->relays);
+    sayOnce(lpt1Said_, line);
+}
+
+PortLibrary::Target PortLibrary::find(const Look& look, std::uint16_t port)
+{
+    const Route found = route(look.inventory, look.setting, port);
     if (found.device) {
-        const auto* parallel = std::get_if<ParallelPort>(&*found.device);
-        if (isLpt1(port) && !(parallel && parallel->base == kLpt1)) {
-            std::string line = "LPT1 (" + hex(kLpt1) + ") is " + describe(*found.device);
-            if (const auto* board = std::get_if<RelayBoard>(&*found.device))
-                line += ": " + relays::dataLines(board->relays);
-            if (const auto* module = std::get_if<SerialModule>(&*found.device))
-                line += ": " + relays::dataLines(module->relays);
-            sayOnce(lpt1Said_, line);
-        }
+        if (isLpt1(port))
+            announceLpt1(*found.device);
         return {&output(*found.device), found.offset, {}};
     }
     if (!found.refusal.empty())
@@ -92,7 +102,7 @@ bool PortLibrary::canReach(std::uint16_t port) noexcept
 {
     bool reachable = false;
     guarded(platform_.get(), "IsDriverInstalled", [&] {
-        const Target found = target(port);
+        const Target found = find(look(isLpt1(port)), port);
         if (!found.output) {
             say(found.refusal);
             return;
@@ -105,9 +115,9 @@ bool PortLibrary::canReach(std::uint16_t port) noexcept
     return reachable;
 }
 
-Status PortLibrary::writeByte(std::uint16_t port, std::uint8_t value)
+Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t value)
 {
-    const Target found = target(port);
+    const Target found = find(look, port);
     if (!found.output)
         return Status::failed(found.refusal);
     return found.output->write(found.offset, value);
@@ -116,7 +126,7 @@ Status PortLibrary::writeByte(std::uint16_t port, std::uint8_t value)
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept
 {
     guarded(platform_.get(), "PortOut", [&] {
-        if (Status written = writeByte(port, value); !written)
+        if (Status written = writeByte(look(isLpt1(port)), port, value); !written)
             say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
     });
 }
@@ -124,12 +134,14 @@ void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept
 void PortLibrary::wordOut(std::uint16_t port, std::uint16_t value) noexcept
 {
     guarded(platform_.get(), "PortWordOut", [&] {
-        // One write, so at most one line about it, whichever byte missed.
+        // One write, so one look at what is there, and at most one line
+        // about it, whichever byte missed.
         const auto high = static_cast<std::uint16_t>(port + 1);
-        Status written = writeByte(port, static_cast<std::uint8_t>(value & 0xFF));
+        const Look seen = look(isLpt1(port) || isLpt1(high));
+        Status written = writeByte(seen, port, static_cast<std::uint8_t>(value & 0xFF));
         if (!written)
             say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
-        else if (written = writeByte(high, static_cast<std::uint8_t>(value >> 8)); !written)
+        else if (written = writeByte(seen, high, static_cast<std::uint8_t>(value >> 8)); !written)
             say("cannot write " + hex(value) + " to port " + hex(high) + ": " + written.why());
     });
 }

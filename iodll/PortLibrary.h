@@ -60,17 +60,28 @@ public:
     static void sayFailure(Platform* platform, const char* operation, const char* why) noexcept;
 
 private:
+    // What is there, and the user's choice for LPT1: taken once for each
+    // call into the library, whatever it writes.
+    struct Look {
+        Inventory inventory;
+        std::optional<Setting> setting;
+    };
     struct Target {
         Output* output = nullptr;
         int offset = 0;
         std::string refusal; // when there is no output
     };
 
-    // Where a byte for `port` goes. Says once which device LPT1 is.
-    Target target(std::uint16_t port);
+    // What is there; with `lpt1`, the relay boards and the setting too, and
+    // what can't be used of the setting said once.
+    Look look(bool lpt1);
+    // Where a byte for `port` goes.
+    Target find(const Look& look, std::uint16_t port);
+    // Says once which device LPT1 is, where it is not the port at 888.
+    void announceLpt1(const Device& device);
     Output& output(const Device& device);
     std::unique_ptr<Output>& made(const std::string& key);
-    Status writeByte(std::uint16_t port, std::uint8_t value);
+    Status writeByte(const Look& look, std::uint16_t port, std::uint8_t value);
     void say(const std::string& line);
     void sayOnce(bool& said, const std::string& line);
 

@@ -492,6 +492,31 @@ private slots:
                  (QStringList{"open /dev/parport0", "claim", "control 5", "release", "claim", "data 1", "release"}));
     }
 
+    // A thermostat writes at every reading: once the boards' IDs are known,
+    // a reading opens nothing, and a board plugged in anew is still seen.
+    void steadyStateOpensNoDevice()
+    {
+        Machine machine;
+        machine.addBoard(0, "USBRelay2", "ABCDE");
+        machine.addBoard(1, "USBRelay2", "FGHIJ");
+        machine.environment["VENTROLIK_LPT1"] = "FGHIJ";
+        PortLibrary ports = machine.ports();
+        QVERIFY(ports.canReach(888));
+        ports.wordOut(888, 1);
+        QCOMPARE(machine.calls.filter("open"), (QStringList{"open /dev/hidraw0", "open /dev/hidraw1", "open /dev/hidraw1"}));
+        machine.calls.clear();
+        QVERIFY(ports.canReach(888));
+        ports.wordOut(888, 1);
+        ports.out(888, 0);
+        QCOMPARE(machine.calls.filter("open"), QStringList{});
+        QCOMPARE(machine.calls.filter("feature").size(), 4); // two relays, twice
+
+        fs::remove_all(fs::path(machine.proc.path().toStdString()) / "hidraw" / "hidraw1");
+        machine.addBoard(2, "USBRelay2", "FGHIJ");
+        ports.out(888, 0);
+        QCOMPARE(machine.calls.filter("open"), (QStringList{"open /dev/hidraw2", "open /dev/hidraw2"}));
+    }
+
     void directIoWritesWhereNoDeviceIsAndSaysSoOnce()
     {
         Machine machine;

@@ -73,9 +73,10 @@ std::vector<ParallelPort> findParallelPorts(const System& system)
     return ports;
 }
 
-std::vector<RelayBoard> findRelayBoards(const System& system)
+std::vector<RelayBoard> findRelayBoards(const System& system, KnownIds& known)
 {
     std::vector<RelayBoard> boards;
+    KnownIds stillThere;
     for (const fs::path& entry : entries(system.hidrawDir, "hidraw")) {
         // HID_ID=0003:000016C0:000005DF and HID_NAME=... describe the device
         // without opening it.
@@ -95,14 +96,22 @@ std::vector<RelayBoard> findRelayBoards(const System& system)
             continue;
 
         RelayBoard board{system.deviceDir / entry.filename(), std::string(relays::productName(name)), {}, *relays};
-        if (const int fd = system.open(board.path); fd >= 0) {
+        std::error_code error;
+        const std::string device = fs::canonical(entry / "device", error).string();
+        if (auto seen = std::ranges::find(known, device, &KnownIds::value_type::first);
+            !device.empty() && seen != known.end()) {
+            board.id = seen->second;
+        } else if (const int fd = system.open(board.path); fd >= 0) {
             relays::Report answer{};
             if (system.ioctl(fd, HIDIOCGFEATURE(answer.size()), answer.data()) >= 0)
                 board.id = relays::boardId(answer);
             system.close(fd);
         }
+        if (!device.empty() && !board.id.empty())
+            stillThere.emplace_back(device, board.id);
         boards.push_back(std::move(board));
     }
+    known = std::move(stillThere);
     return boards;
 }
 

@@ -18,9 +18,14 @@ namespace iodll {
 // The ppdev devices, in the order of their numbers.
 std::vector<ParallelPort> findParallelPorts(const System& system);
 
-// The HID relay boards, in the order of their numbers. Each is opened for a
-// moment to read its ID.
-std::vector<RelayBoard> findRelayBoards(const System& system);
+// Board IDs already read, by the HID device they were read from: its place
+// in sysfs, which is new each time a board is plugged in.
+using KnownIds = std::vector<std::pair<std::string, std::string>>;
+
+// The HID relay boards, in the order of their numbers. A board not in
+// `known` is opened for a moment to read its ID; `known` is left holding the
+// boards that are there.
+std::vector<RelayBoard> findRelayBoards(const System& system, KnownIds& known);
 
 // Whether the firmware (a PNP0400 or PNP0401 device with an I/O range) or the
 // kernel's port map lists a parallel port whose registers include `port`.

@@ -14,7 +14,7 @@ public:
 
     Inventory inventory(bool boards) override
     {
-        return {findParallelPorts(system_), boards ? findRelayBoards(system_) : std::vector<RelayBoard>{},
+        return {findParallelPorts(system_), boards ? findRelayBoards(system_, boardIds_) : std::vector<RelayBoard>{},
                 system_.configFile};
     }
 
@@ -60,6 +60,7 @@ public:
 
 private:
     System system_;
+    KnownIds boardIds_;
 };
 
 } // namespace

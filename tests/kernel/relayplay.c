@@ -65,7 +65,12 @@ static _Noreturn void hid(const char* name, const char* id, int fail)
     for (;;) {
         if (read(fd, &event, sizeof event) <= 0)
             die("read /dev/uhid");
+        /* How often the board is looked at, on stderr: the first of its
+         * users opening it, the last closing it, and its ID read. */
+        if (event.type == UHID_OPEN || event.type == UHID_CLOSE)
+            fprintf(stderr, "%s %s\n", id, event.type == UHID_OPEN ? "opened" : "closed");
         if (event.type == UHID_GET_REPORT) {
+            fprintf(stderr, "%s ID read\n", id);
             struct uhid_event reply = {.type = UHID_GET_REPORT_REPLY};
             reply.u.get_report_reply.id = event.u.get_report.id;
             reply.u.get_report_reply.size = 9; /* report number 0, then the report */

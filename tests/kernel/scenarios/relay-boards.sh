@@ -25,11 +25,11 @@ ioprobe $lp_user check
 # One chosen by its ID: the other is left alone
 VENTROLIK_LPT1=FGHIJ ioprobe $lp_user check word 888 1
 #= IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'FGHIJ'
-#! ABCDE
+#! ABCDE relays
 #= FGHIJ relays 10
-#! ABCDE
+#! ABCDE relays
 #= FGHIJ relays 10
-#! ABCDE
+#! ABCDE relays
 echo done
 #= done
 
