@@ -9,7 +9,10 @@
 #include <QtTest>
 
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -80,6 +83,36 @@ private slots:
         const QString error = errorOf([&] { function(); });
         QVERIFY2(error.startsWith("cannot find 'PortIn' in 'IO.DLL': "), qPrintable(error));
         QVERIFY2(error.contains("undefined symbol: PortIn"), qPrintable(error));
+    }
+
+    // A library with nothing the loader doesn't map, as one stripped of its
+    // section headers is: its last segment ends where the file does.
+    void loadsALibraryThatEndsWithItsLastSegment()
+    {
+        QFile original(QCoreApplication::applicationDirPath() + "/IO.DLL");
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QByteArray bytes = original.readAll();
+        auto* header = reinterpret_cast<ElfW(Ehdr)*>(bytes.data());
+        const auto* segments = reinterpret_cast<const ElfW(Phdr)*>(bytes.constData() + header->e_phoff);
+        qsizetype end = 0;
+        for (int i = 0; i < header->e_phnum; ++i)
+            if (segments[i].p_type == PT_LOAD)
+                end = std::max(end, qsizetype(segments[i].p_offset + segments[i].p_filesz));
+        header->e_shoff = header->e_shnum = header->e_shstrndx = 0;
+        bytes.truncate(end);
+        QTemporaryDir dir;
+        QFile trimmed(dir.filePath("TRIMMED.DLL"));
+        QVERIFY(trimmed.open(QIODevice::WriteOnly) && trimmed.write(bytes) == end);
+        trimmed.close();
+
+        qputenv("LD_LIBRARY_PATH", dir.path().toUtf8());
+        qputenv("IO_DRIVER_ANSWER", "5");
+        runtime::DllFunction<decltype(::IsDriverInstalled)> function{"TRIMMED.DLL", "IsDriverInstalled"};
+        int answer = 0;
+        const QString error = errorOf([&] { answer = function(); });
+        qunsetenv("LD_LIBRARY_PATH");
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(answer, 5);
     }
 
     void neverLoadsFromTheCurrentDirectory()
