@@ -66,11 +66,20 @@ void PortLibrary::announceLpt1(const Device& device)
 PortLibrary::Target PortLibrary::find(const Look& look, std::uint16_t port)
 {
     const Route found = route(look.inventory, look.setting, port);
-    if (found.device) {
-        if (isLpt1(port))
-            announceLpt1(*found.device);
-        return {&output(*found.device), found.offset, {}};
+    if (found.device && isLpt1(port)) {
+        announceLpt1(*found.device);
+        lpt1_ = describe(*found.device);
+        if (std::exchange(lpt1Gone_, false))
+            say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
     }
+    if (found.device)
+        return {&output(*found.device), found.offset, {}};
+    // A device unplugged is waited for, not looked for elsewhere.
+    if (isLpt1(port) && !lpt1_.empty())
+        return {nullptr, 0,
+                "LPT1 (" + hex(kLpt1) + "), " + lpt1_ + ", is gone" +
+                    (found.refusal.empty() ? "" : " (" + found.refusal + ")") + "; it is used again once it is back",
+                true};
     if (!found.refusal.empty())
         return {nullptr, 0, found.refusal};
 
@@ -83,6 +92,13 @@ PortLibrary::Target PortLibrary::find(const Look& look, std::uint16_t port)
         sayOnce(directSaid_, note);
     }
     return {direct.get(), 0, {}};
+}
+
+void PortLibrary::sayRefusal(const Target& found, const std::string& line)
+{
+    if (found.gone && std::exchange(lpt1Gone_, true))
+        return;
+    say(line);
 }
 
 void PortLibrary::sayFailure(Platform* platform, const char* operation, const char* why) noexcept
@@ -104,7 +120,7 @@ bool PortLibrary::canReach(std::uint16_t port) noexcept
     guarded(platform_.get(), "IsDriverInstalled", [&] {
         const Target found = find(look(isLpt1(port)), port);
         if (!found.output) {
-            say(found.refusal);
+            sayRefusal(found, found.refusal);
             return;
         }
         const Status reached = found.output->reach();
@@ -115,9 +131,9 @@ bool PortLibrary::canReach(std::uint16_t port) noexcept
     return reachable;
 }
 
-Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t value)
+Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t value, Target& found)
 {
-    const Target found = find(look, port);
+    found = find(look, port);
     if (!found.output)
         return Status::failed(found.refusal);
     return found.output->write(found.offset, value);
@@ -126,8 +142,9 @@ Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept
 {
     guarded(platform_.get(), "PortOut", [&] {
-        if (Status written = writeByte(look(isLpt1(port)), port, value); !written)
-            say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
+        Target found;
+        if (Status written = writeByte(look(isLpt1(port)), port, value, found); !written)
+            sayRefusal(found, "cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
     });
 }
 
@@ -138,11 +155,12 @@ void PortLibrary::wordOut(std::uint16_t port, std::uint16_t value) noexcept
         // about it, whichever byte missed.
         const auto high = static_cast<std::uint16_t>(port + 1);
         const Look seen = look(isLpt1(port) || isLpt1(high));
-        Status written = writeByte(seen, port, static_cast<std::uint8_t>(value & 0xFF));
+        Target found;
+        Status written = writeByte(seen, port, static_cast<std::uint8_t>(value & 0xFF), found);
         if (!written)
-            say("cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
-        else if (written = writeByte(seen, high, static_cast<std::uint8_t>(value >> 8)); !written)
-            say("cannot write " + hex(value) + " to port " + hex(high) + ": " + written.why());
+            sayRefusal(found, "cannot write " + hex(value) + " to port " + hex(port) + ": " + written.why());
+        else if (written = writeByte(seen, high, static_cast<std::uint8_t>(value >> 8), found); !written)
+            sayRefusal(found, "cannot write " + hex(value) + " to port " + hex(high) + ": " + written.why());
     });
 }
 

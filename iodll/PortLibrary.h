@@ -70,6 +70,7 @@ private:
         Output* output = nullptr;
         int offset = 0;
         std::string refusal; // when there is no output
+        bool gone = false;   // LPT1 was there and is not: said once, not at every call
     };
 
     // What is there; with `lpt1`, the relay boards and the setting too, and
@@ -81,7 +82,10 @@ private:
     void announceLpt1(const Device& device);
     Output& output(const Device& device);
     std::unique_ptr<Output>& made(const std::string& key);
-    Status writeByte(const Look& look, std::uint16_t port, std::uint8_t value);
+    // Writes the byte where `port` goes, which is left in `found`.
+    Status writeByte(const Look& look, std::uint16_t port, std::uint8_t value, Target& found);
+    // Says why `found` has no output, once while LPT1 is gone.
+    void sayRefusal(const Target& found, const std::string& line);
     void say(const std::string& line);
     void sayOnce(bool& said, const std::string& line);
 
@@ -91,6 +95,8 @@ private:
     std::vector<std::pair<std::string, std::unique_ptr<Output>>> outputs_;
     std::vector<std::string> settingSaid_; // what was wrong in the setting, said once each
     bool lpt1Said_ = false;
+    std::string lpt1_;       // the device LPT1 was last, as messages name it
+    bool lpt1Gone_ = false;  // and it has gone since: said once, and its return
     bool directSaid_ = false;
 };
 

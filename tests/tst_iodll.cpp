@@ -517,6 +517,29 @@ private slots:
         QCOMPARE(machine.calls.filter("open"), (QStringList{"open /dev/hidraw2", "open /dev/hidraw2"}));
     }
 
+    // A board unplugged under a thermostat that writes at every reading.
+    void lostLpt1IsSaidOnceAndItsReturnOnce()
+    {
+        Machine machine;
+        machine.addBoard(0, "USBRelay2", "ABCDE");
+        PortLibrary ports = machine.ports();
+        ports.wordOut(888, 1);
+        fs::remove_all(fs::path(machine.proc.path().toStdString()) / "hidraw" / "hidraw0");
+        ports.wordOut(888, 1);
+        ports.out(888, 0);
+        QVERIFY(!ports.canReach(888));
+        machine.addBoard(1, "USBRelay2", "ABCDE");
+        ports.wordOut(888, 1);
+        ports.wordOut(888, 1);
+        QCOMPARE(machine.reports,
+                 (QStringList{"LPT1 (0x378) is relay board USBRelay2 'ABCDE' on /dev/hidraw0: data lines D0-D1 are "
+                              "relays 1-2",
+                              "cannot write 0x1 to port 0x378: LPT1 (0x378), relay board USBRelay2 'ABCDE' on "
+                              "/dev/hidraw0, is gone; it is used again once it is back",
+                              "LPT1 (0x378) is back: relay board USBRelay2 'ABCDE' on /dev/hidraw1"}));
+        QCOMPARE(machine.calls.filter("feature").size(), 6); // two relays, three times
+    }
+
     void directIoWritesWhereNoDeviceIsAndSaysSoOnce()
     {
         Machine machine;
