@@ -298,19 +298,41 @@ private slots:
     void describesOpenErrors_data()
     {
         QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("access"); // "OWNER GROUP MODE"; empty: can't be told
+        QTest::addColumn<bool>("service");   // run by systemd
         QTest::addColumn<QString>("hint");
-        QTest::newRow("permission") << EACCES << "Permission denied (add your user to the 'lp' group";
-        QTest::newRow("no device node") << ENOENT << "(load the 'ppdev' module";
-        QTest::newRow("no device") << ENXIO << "(load the 'ppdev' module";
-        QTest::newRow("busy") << EBUSY << "(another driver holds the port)";
-        QTest::newRow("other") << EIO << "Input/output error";
+        QTest::newRow("permission") << EACCES << "" << false << "Permission denied (add your user to the 'lp' group";
+        QTest::newRow("permission, the device's own group")
+            << EACCES << "root plugdev 0660" << false
+            << "Permission denied (it is root:plugdev 0660: add your user to the 'plugdev' group, then log in again)";
+        QTest::newRow("permission, in a service")
+            << EACCES << "root plugdev 0660" << true
+            << "(it is root:plugdev 0660: the service needs the group 'plugdev': add it with SupplementaryGroups=";
+        QTest::newRow("permission, its owner's alone")
+            << EPERM << "root root 0600" << false << "(it is root:root 0600, for its owner alone: the group 'lp' should";
+        QTest::newRow("no device node") << ENOENT << "" << false << "(load the 'ppdev' module";
+        QTest::newRow("no device") << ENXIO << "" << false << "(load the 'ppdev' module";
+        QTest::newRow("busy") << EBUSY << "" << false << "(another driver holds the port)";
+        QTest::newRow("other") << EIO << "" << false << "Input/output error";
     }
 
     void describesOpenErrors()
     {
         QFETCH(int, error);
+        QFETCH(QString, access);
+        QFETCH(bool, service);
         QFETCH(QString, hint);
-        const QString line = QString::fromStdString(iodll::describeOpenError(error, "/dev/parport0"));
+        iodll::System system;
+        system.environment = [&](const char* name) -> std::optional<std::string> {
+            return service && std::string(name) == "INVOCATION_ID" ? std::optional<std::string>("0123") : std::nullopt;
+        };
+        system.access = [&](const fs::path&) -> std::optional<iodll::Access> {
+            const QStringList words = access.split(' ');
+            if (words.size() != 3)
+                return std::nullopt;
+            return iodll::Access{words[0].toStdString(), words[1].toStdString(), words[2].toUInt(nullptr, 8)};
+        };
+        const QString line = QString::fromStdString(iodll::describeOpenError(system, error, "/dev/parport0"));
         QVERIFY2(line.startsWith("cannot open '/dev/parport0': "), qPrintable(line));
         QVERIFY2(line.contains(hint), qPrintable(line));
     }

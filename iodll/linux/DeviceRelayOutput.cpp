@@ -22,7 +22,7 @@ DeviceRelayOutput::~DeviceRelayOutput()
 Status DeviceRelayOutput::open()
 {
     if ((fd_ = system_.open(device_)) < 0)
-        return Status::failed(describeOpenError(errno, device_, hints_));
+        return Status::failed(describeOpenError(system_, errno, device_, hints_));
     Status ready = prepare();
     if (!ready)
         close();

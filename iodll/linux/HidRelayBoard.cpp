@@ -13,8 +13,7 @@ namespace iodll {
 
 namespace {
 
-constexpr OpenHints kHints{"add your user to the 'lp' group, then log in again", "is the relay board plugged in?",
-                           nullptr};
+constexpr OpenHints kHints{"lp", "is the relay board plugged in?", nullptr};
 
 class HidRelayBoard final : public DeviceRelayOutput {
 public:

@@ -25,16 +25,19 @@ std::string deviceError(const std::string& action, int error, const std::filesys
 
 // The fixes to name when a kind of device can't be opened.
 struct OpenHints {
-    const char* permission; // EACCES, EPERM
-    const char* missing;    // ENOENT, ENODEV, ENXIO
-    const char* busy;       // EBUSY
+    const char* group;   // that such devices belong to, for EACCES and EPERM
+    const char* missing; // ENOENT, ENODEV, ENXIO
+    const char* busy;    // EBUSY
 };
 
-// What to tell the user when `device` can't be opened, with a hint at the fix.
-std::string describeOpenError(int error, const std::filesystem::path& device, const OpenHints& hints);
+// What to tell the user when `device` can't be opened, with a hint at the
+// fix: for a refusal, who may open the device, and what the user, or the
+// systemd service the library runs in, would change.
+std::string describeOpenError(const System& system, int error, const std::filesystem::path& device,
+                              const OpenHints& hints);
 
 // The same for a ppdev device, and when one can't be claimed.
-std::string describeOpenError(int error, const std::filesystem::path& device);
+std::string describeOpenError(const System& system, int error, const std::filesystem::path& device);
 std::string describeClaimError(int error, const std::filesystem::path& device);
 
 } // namespace iodll

@@ -12,11 +12,10 @@
 
 namespace iodll {
 
-std::string describeOpenError(int error, const std::filesystem::path& device)
+std::string describeOpenError(const System& system, int error, const std::filesystem::path& device)
 {
-    static constexpr OpenHints kHints{"add your user to the 'lp' group, then log in again",
-                                      "load the 'ppdev' module: modprobe ppdev", "another driver holds the port"};
-    return describeOpenError(error, device, kHints);
+    static constexpr OpenHints kHints{"lp", "load the 'ppdev' module: modprobe ppdev", "another driver holds the port"};
+    return describeOpenError(system, error, device, kHints);
 }
 
 std::string describeClaimError(int error, const std::filesystem::path& device)
@@ -78,7 +77,7 @@ private:
         // claiming client's own register state, so a fresh client would
         // reset the control lines that an earlier write had set.
         if (fd_ < 0 && (fd_ = system_.open(device_)) < 0)
-            return Status::failed(describeOpenError(errno, device_));
+            return Status::failed(describeOpenError(system_, errno, device_));
         if (system_.ioctl(fd_, PPCLAIM, nullptr) != 0)
             return Status::failed(describeClaimError(errno, device_));
         return Status::ok();

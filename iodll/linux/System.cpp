@@ -3,7 +3,10 @@
 #include "System.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +40,15 @@ System linuxSystem()
         return tcsetattr(fd, TCSANOW, &line);
     };
     system.close = [](int fd) { ::close(fd); };
+    system.access = [](const std::filesystem::path& device) -> std::optional<Access> {
+        struct stat status;
+        if (::stat(device.c_str(), &status) != 0)
+            return std::nullopt;
+        const passwd* owner = getpwuid(status.st_uid);
+        const group* group = getgrgid(status.st_gid);
+        return Access{owner ? owner->pw_name : std::to_string(status.st_uid),
+                      group ? group->gr_name : std::to_string(status.st_gid), unsigned(status.st_mode & 07777)};
+    };
 #if defined(__i386__) || defined(__x86_64__)
     // ioperm succeeds only for a process that already has CAP_SYS_RAWIO; the
     // library never asks for more rights than it was started with.

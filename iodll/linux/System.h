@@ -12,6 +12,12 @@
 
 namespace iodll {
 
+// Who may open a device: its owner, its group and its permission bits.
+struct Access {
+    std::string owner, group;
+    unsigned mode;
+};
+
 struct System {
     std::filesystem::path parportDir = "/proc/sys/dev/parport";
     std::filesystem::path hidrawDir = "/sys/class/hidraw";
@@ -33,6 +39,8 @@ struct System {
     // with errno set.
     std::function<int(int fd)> setSerial9600;
     std::function<void(int fd)> close;
+    // Who may open a device; nothing when that can't be told.
+    std::function<std::optional<Access>(const std::filesystem::path& device)> access;
     // Direct I/O: whether the process may already write `count` ports from
     // `first` on, and the write itself.
     std::function<bool(std::uint16_t first, int count)> directIoAllowed;

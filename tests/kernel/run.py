@@ -172,6 +172,9 @@ def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
     shutil.copy(iodll, root / "opt/IO.DLL")
     shutil.copy(ioprobe, root / "opt/ioprobe")
     shutil.copy(relayplay, root / "opt/relayplay")
+    # Names for the users and groups the steps use, as messages show them.
+    (root / "etc/passwd").write_text("root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/:/bin/sh\n")
+    (root / "etc/group").write_text("root:x:0:\nlp:x:7:\nuser:x:1000:\n")
     for module in (kernel_folder / "modules").iterdir():
         shutil.copy(module, root / "modules")
     for binary in [iodll, ioprobe, relayplay]:

@@ -13,7 +13,7 @@ ioprobe $lp_user check word 888 1 out 888 0
 
 # A user outside lp
 ioprobe $user check
-#= IO\.DLL: cannot open '/dev/hidraw0': Permission denied \(add your user to the 'lp' group
+#= IO\.DLL: cannot open '/dev/hidraw0': Permission denied \(it is root:lp 0660: add your user to the 'lp' group
 #= check 0$
 
 # Two boards, none chosen

@@ -3,7 +3,7 @@
 ports && ppdev
 chgrp 7 /dev/parport0 && chmod 0660 /dev/parport0
 ls -l /dev/parport0
-#= crw-rw---- .* 0 +7 
+#= crw-rw---- .* root +lp 
 ioprobe $user check
 #= IO\.DLL: cannot open '/dev/parport0': Permission denied .*'lp' group
 #= check 0$
