@@ -69,17 +69,21 @@ PortLibrary::Target PortLibrary::find(const Look& look, std::uint16_t port)
     if (found.device && isLpt1(port)) {
         announceLpt1(*found.device);
         lpt1_ = describe(*found.device);
+        lpt1Path_ = std::visit([](const auto& d) { return d.path; }, *found.device);
         if (std::exchange(lpt1Gone_, false))
             say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
     }
     if (found.device)
         return {&output(*found.device), found.offset, {}};
-    // A device unplugged is waited for, not looked for elsewhere.
-    if (isLpt1(port) && !lpt1_.empty())
+    // A device unplugged is waited for, not looked for elsewhere; what was
+    // open of it is closed, so that it may come back on the same file.
+    if (isLpt1(port) && !lpt1_.empty()) {
+        made(lpt1Path_).reset();
         return {nullptr, 0,
                 "LPT1 (" + hex(kLpt1) + "), " + lpt1_ + ", is gone" +
                     (found.refusal.empty() ? "" : " (" + found.refusal + ")") + "; it is used again once it is back",
                 true};
+    }
     if (!found.refusal.empty())
         return {nullptr, 0, found.refusal};
 

@@ -550,7 +550,9 @@ private slots:
         ports.wordOut(888, 1);
         ports.out(888, 0);
         QVERIFY(!ports.canReach(888));
-        machine.addBoard(1, "USBRelay2", "ABCDE");
+        // Back on the same device file, which is opened afresh.
+        machine.calls.clear();
+        machine.addBoard(0, "USBRelay2", "ABCDE");
         ports.wordOut(888, 1);
         ports.wordOut(888, 1);
         QCOMPARE(machine.reports,
@@ -558,8 +560,9 @@ private slots:
                               "relays 1-2",
                               "cannot write 0x1 to port 0x378: LPT1 (0x378), relay board USBRelay2 'ABCDE' on "
                               "/dev/hidraw0, is gone; it is used again once it is back",
-                              "LPT1 (0x378) is back: relay board USBRelay2 'ABCDE' on /dev/hidraw1"}));
-        QCOMPARE(machine.calls.filter("feature").size(), 6); // two relays, three times
+                              "LPT1 (0x378) is back: relay board USBRelay2 'ABCDE' on /dev/hidraw0"}));
+        QCOMPARE(machine.calls.filter("open"), (QStringList{"open /dev/hidraw0", "open /dev/hidraw0"})); // its ID, then to write
+        QCOMPARE(machine.calls.filter("feature").size(), 4); // two relays, twice
     }
 
     void directIoWritesWhereNoDeviceIsAndSaysSoOnce()
