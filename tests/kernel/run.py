@@ -201,7 +201,7 @@ def qemu(kernel_folder, archive, scenario, extra, programs, work):
                "-virtfs", "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap",
                "-virtfs", f"local,path={work},mount_tag=work,security_model=none,multidevs=remap", *extra]
     try:
-        result = subprocess.run(command, capture_output=True, encoding="utf-8", errors="replace", timeout=400,
+        result = subprocess.run(command, capture_output=True, encoding="utf-8", errors="replace", timeout=900,
                                 stdin=subprocess.DEVNULL)
         returncode, out, err = result.returncode, result.stdout, result.stderr
     except subprocess.TimeoutExpired as timeout:  # what it printed says how far it came
