@@ -12,6 +12,7 @@ seen, in order:
                                QEMU's own one at 0x378)
     #: reports 1               how many lines IO.DLL prints (default 0)
     #: builds i686 x86_64      a boot for each Windows build, windows-BUILD
+    #: needs PATTERN           a file the steps need (from the source folder)
     STEP
     #= PATTERN                 a line that must come next (a regular expression)
     #! PATTERN                 a line that must not come before the next #= line
@@ -24,6 +25,7 @@ clickpoints.exe; the guest runs each build under the host's Wine.
 
 import concurrent.futures
 import lzma
+import os
 import re
 import shutil
 import subprocess
@@ -49,6 +51,7 @@ class Scenario:
     expected: list = field(default_factory=list)
     reports: int = 0
     build: str = ""
+    needs: str = ""  # a file of the build, as a pattern from the source folder
 
 
 def ports(bases):
@@ -76,11 +79,13 @@ def scenarios():
                     scenario.reports = int(values[0])
                 elif key == "builds":
                     builds = values
+                elif key == "needs":
+                    scenario.needs = values[0]
                 else:
                     raise SystemExit(f"{file}: unknown setting '{key}'")
         for build in builds:
             name = f"{scenario.name}-{build}" if build else scenario.name
-            found.append(Scenario(name, file, scenario.qemu, scenario.expected, scenario.reports, build))
+            found.append(Scenario(name, file, scenario.qemu, scenario.expected, scenario.reports, build, scenario.needs))
     return found
 
 
@@ -118,7 +123,7 @@ def kernel(work):
         skip(f"no kernel package: apt-cache depends linux-image-amd64 said {depends.strip()!r}")
     package = match.group(1)
     folder = work / package
-    if (folder / "ready").exists() and (folder / "ready").read_text().split() == MODULES:
+    if (folder / "ready").exists() and (folder / "ready").read_text().split() == MODULES + ["builtin"]:
         return folder
     print(f"fetching {package}")
     shutil.rmtree(folder, ignore_errors=True)
@@ -154,7 +159,8 @@ def kernel(work):
         for name, data in code.items():
             (folder / "modules" / f"{name}.ko").write_bytes(data)
         shutil.copy(kernels[0], folder / "vmlinuz")
-    (folder / "ready").write_text(" ".join(MODULES))
+        shutil.copy(builtins[0], folder / "modules" / "modules.builtin")  # for modprobe in a full boot
+    (folder / "ready").write_text(" ".join(MODULES + ["builtin"]))
     return folder
 
 
@@ -201,7 +207,7 @@ def qemu(kernel_folder, archive, scenario, extra, programs, work):
                "-virtfs", "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap",
                "-virtfs", f"local,path={work},mount_tag=work,security_model=none,multidevs=remap", *extra]
     try:
-        result = subprocess.run(command, capture_output=True, encoding="utf-8", errors="replace", timeout=900,
+        result = subprocess.run(command, capture_output=True, encoding="utf-8", errors="replace", timeout=int(os.environ.get("KERNEL_BOOT_SECONDS", 900)),
                                 stdin=subprocess.DEVNULL)
         returncode, out, err = result.returncode, result.stdout, result.stderr
     except subprocess.TimeoutExpired as timeout:  # what it printed says how far it came
@@ -307,6 +313,10 @@ def main():
     for scenario in [scenario for scenario in rows if scenario.build]:
         if not machine.build(scenario) or not (machine.build(scenario) / "tests/clickpoints.exe").exists():
             print(f"SKIP: {scenario.name}: not built (tools/build mingw-{scenario.build})")
+            rows.remove(scenario)
+    for scenario in [scenario for scenario in rows if scenario.needs]:
+        if not list(HERE.parent.parent.glob(scenario.needs)):
+            print(f"SKIP: {scenario.name}: no {scenario.needs} (tools/package makes it)")
             rows.remove(scenario)
     passed = failed = 0
     if any(scenario.build for scenario in rows) and not machine.wine_prefix():
