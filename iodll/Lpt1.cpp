@@ -35,6 +35,9 @@ Route chosen(const Inventory& inventory, const Setting& setting)
     const std::string where = "LPT1 is set to '" + shown(setting.device) + "' in " + setting.source;
     if (!setting.error.empty())
         return {.refusal = setting.error};
+    // A GPIO line can be wired to anything: used only when named.
+    if (!setting.lines.empty())
+        return {.device = GpioLines{setting.device, setting.lines, setting.activeLow}};
     const std::string file = setting.device.substr(setting.device.find_last_of('/') + 1);
     if (file.starts_with("parport")) {
         auto port = std::ranges::find(inventory.ports, setting.device, &ParallelPort::path);
@@ -99,6 +102,14 @@ std::string describe(const Device& device)
                    (board.pathShown ? " on " + board.path : "");
         }
         std::string operator()(const SerialModule& module) const { return "the serial relay module on " + module.path; }
+        std::string operator()(const GpioLines& gpio) const
+        {
+            std::string lines;
+            for (const std::string& line : gpio.lines)
+                lines += (lines.empty() ? "" : ", ") + shown(line);
+            return (gpio.lines.size() == 1 ? "GPIO line " : "GPIO lines ") + lines + " of " + shown(gpio.path) +
+                   (gpio.activeLow ? ", active-low" : "");
+        }
     };
     return std::visit(Describe{}, device);
 }

@@ -5,7 +5,7 @@
 //
 //   1. the parallel port at 888;
 //   2. the device the user set: a parallel port, a relay board (by its
-//      hidraw device or its ID) or a serial relay module;
+//      hidraw device or its ID), a serial relay module or GPIO lines;
 //   3. the only parallel port;
 //   4. the only HID relay board.
 //
@@ -54,7 +54,14 @@ struct SerialModule {
     int relays;
 };
 
-using Device = std::variant<ParallelPort, RelayBoard, SerialModule>;
+// Lines of a GPIO chip, each carrying a data line: D0 on the first.
+struct GpioLines {
+    std::string path; // the chip: its label ("cp2112_gpio"), name or device
+    std::vector<std::string> lines; // names or offsets
+    bool activeLow;
+};
+
+using Device = std::variant<ParallelPort, RelayBoard, SerialModule, GpioLines>;
 
 // The device behind a port number and the register's offset in it, or why
 // none can be chosen. With neither, nothing is known at that address.

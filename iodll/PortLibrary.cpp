@@ -60,6 +60,8 @@ void PortLibrary::announceLpt1(const Device& device)
         line += ": " + relays::dataLines(board->relays);
     if (const auto* module = std::get_if<SerialModule>(&device))
         line += ": " + relays::dataLines(module->relays);
+    if (const auto* gpio = std::get_if<GpioLines>(&device))
+        line += gpio->lines.size() == 1 ? ", for D0" : ", for D0-D" + std::to_string(gpio->lines.size() - 1);
     sayOnce(lpt1Said_, line);
 }
 

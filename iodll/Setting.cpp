@@ -133,18 +133,38 @@ Setting parseSetting(const std::string& value, std::string source)
         setting.error = "LPT1 is set to '" + shown(value) + "' in " + setting.source + ", which holds a NUL byte";
         return setting;
     }
+    const auto refuse = [&](const std::string& why) {
+        setting.error = "LPT1 is set to '" + shown(value) + "' in " + setting.source + ", and " + why;
+    };
+    bool relaysSet = false;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::string& word = parts[i];
         int count = 0;
         auto [end, error] =
             std::from_chars(word.data() + std::min<std::size_t>(7, word.size()), word.data() + word.size(), count);
         if (word.starts_with("relays=") && error == std::errc() && end == word.data() + word.size() && count >= 1 &&
-            count <= relays::kMostRelays)
+            count <= relays::kMostRelays) {
             setting.relays = count;
-        else
-            setting.error = "LPT1 is set to '" + shown(value) + "' in " + setting.source + ", and '" + shown(word) +
-                            "' is not relays=N with N from 1 to 8";
+            relaysSet = true;
+        } else if (word.starts_with("lines=")) {
+            setting.lines.clear();
+            for (std::size_t start = 6; start <= word.size();) {
+                const std::size_t comma = std::min(word.find(',', start), word.size());
+                setting.lines.push_back(word.substr(start, comma - start));
+                start = comma + 1;
+            }
+            if (std::ranges::find(setting.lines, "") != setting.lines.end() || setting.lines.size() > 8)
+                refuse("'" + shown(word) + "' is not lines=A,B,... with 1 to 8 GPIO lines, for D0 on");
+        } else if (word == "active-low") {
+            setting.activeLow = true;
+        } else {
+            refuse("'" + shown(word) + "' is not relays=N with N from 1 to 8, lines=A,B,... or active-low");
+        }
     }
+    if (setting.error.empty() && setting.lines.empty() && setting.activeLow)
+        refuse("active-low is for GPIO lines, named with lines=A,B,...");
+    if (setting.error.empty() && !setting.lines.empty() && relaysSet)
+        refuse("relays=N is for a serial relay module, not GPIO lines");
     return setting;
 }
 

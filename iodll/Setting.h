@@ -11,10 +11,13 @@
 
 namespace iodll {
 
-// The device the user chose for LPT1: "DEVICE [relays=N]".
+// The device the user chose for LPT1: "DEVICE [relays=N]", or a GPIO chip
+// and its lines, "CHIP lines=A,B,... [active-low]".
 struct Setting {
-    std::string device = {}; // a path, or a relay board's ID
+    std::string device = {}; // a path, a relay board's ID, or a GPIO chip
     int relays = 1;          // of a serial module
+    std::vector<std::string> lines = {}; // GPIO lines carrying D0, D1, ...
+    bool activeLow = false;
     std::string source = {}; // where it was set
     std::string error = {};  // set when the line can't be used
 };

@@ -9,6 +9,7 @@
 
 #include <QtTest>
 
+#include <linux/gpio.h>
 #include <linux/hidraw.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
@@ -74,6 +75,54 @@ struct Machine {
     std::map<int, std::string> opened; // descriptor -> device
     int featureError = 0;
 
+    // GPIO chips as the kernel's GPIO bus lists them: a label, and a name or
+    // "" per line, "*" ending one held by another program.
+    void addGpioChip(int number, const std::string& label, const QStringList& lines)
+    {
+        fs::create_directories(fs::path(proc.path().toStdString()) / "gpio" / ("gpiochip" + std::to_string(number)));
+        gpioChips["/dev/gpiochip" + std::to_string(number)] = {label, lines};
+    }
+    std::map<std::string, std::pair<std::string, QStringList>> gpioChips;
+    int requestError = 0;
+
+    int gpioIoctl(int fd, unsigned long request, void* argument)
+    {
+        const auto& [label, lines] = gpioChips[opened[fd]];
+        if (request == GPIO_GET_CHIPINFO_IOCTL) {
+            auto* info = static_cast<gpiochip_info*>(argument);
+            std::strncpy(info->label, label.c_str(), sizeof info->label - 1);
+            info->lines = std::uint32_t(lines.size());
+        } else if (request == GPIO_V2_GET_LINEINFO_IOCTL) {
+            auto* info = static_cast<gpio_v2_line_info*>(argument);
+            QString line = lines.value(int(info->offset));
+            if (line.endsWith('*')) {
+                info->flags = GPIO_V2_LINE_FLAG_USED;
+                std::strcpy(info->consumer, "gpioset");
+                line.chop(1);
+            }
+            std::strncpy(info->name, line.toStdString().c_str(), sizeof info->name - 1);
+        } else if (request == GPIO_V2_GET_LINE_IOCTL) {
+            auto* line = static_cast<gpio_v2_line_request*>(argument);
+            QStringList offsets;
+            for (std::uint32_t i = 0; i < line->num_lines; ++i)
+                offsets << QString::number(line->offsets[i]);
+            calls << QString("request %1 by %2%3, %4")
+                         .arg(offsets.join(','), line->consumer,
+                              line->config.flags & GPIO_V2_LINE_FLAG_ACTIVE_LOW ? " active-low" : "")
+                         .arg(line->config.attrs[0].attr.values);
+            errno = requestError;
+            line->fd = 90;
+            return requestError ? -1 : 0;
+        } else if (request == GPIO_V2_LINE_SET_VALUES_IOCTL) {
+            const auto* values = static_cast<gpio_v2_line_values*>(argument);
+            calls << QString("set %1 of %2").arg(values->bits).arg(values->mask);
+        } else {
+            calls << "unexpected ioctl";
+            return -1;
+        }
+        return 0;
+    }
+
     static QString bytes(const void* data, std::size_t size)
     {
         return QByteArray(static_cast<const char*>(data), qsizetype(size)).toHex(' ');
@@ -85,6 +134,7 @@ struct Machine {
         system.parportDir = proc.path().toStdString();
         system.hidrawDir = fs::path(proc.path().toStdString()) / "hidraw";
         system.deviceDir = "/dev";
+        system.gpioDir = fs::path(proc.path().toStdString()) / "gpio";
         system.configFile = configFile();
         system.pnpDir = fs::path(proc.path().toStdString()) / "pnp";
         system.ioportsFile = fs::path(proc.path().toStdString()) / "ioports";
@@ -117,6 +167,8 @@ struct Machine {
                 errno = featureError;
                 return featureError ? -1 : 9;
             }
+            if (_IOC_TYPE(request) == 0xB4) // the GPIO character device's
+                return gpioIoctl(fd, request, argument);
             if (request == HIDIOCGFEATURE(9)) {
                 auto* report = static_cast<std::uint8_t*>(argument);
                 const std::string id = boardIds[opened[fd]];
@@ -239,6 +291,21 @@ private slots:
         QTest::newRow("a relay count out of range")
             << QList<int>{} << QStringList{} << "/dev/ttyUSB0 relays=9" << 888 << ""
             << "LPT1 is set to '/dev/ttyUSB0 relays=9' in VENTROLIK_LPT1, and 'relays=9' is not relays=N";
+        QTest::newRow("GPIO lines, only when named, before the port at 888")
+            << QList<int>{0xd010} << boards << "cp2112_gpio lines=0,GPIO17 active-low" << 888 << "cp2112_gpio"
+            << "";
+        QTest::newRow("GPIO: a line left out") << QList<int>{} << QStringList{} << "cp2112_gpio lines=0,,2" << 888
+                                               << "" << "LPT1 is set to 'cp2112_gpio lines=0,,2' in VENTROLIK_LPT1, "
+                                                        "and 'lines=0,,2' is not lines=A,B,...";
+        QTest::newRow("GPIO: more lines than data lines")
+            << QList<int>{} << QStringList{} << "chip lines=0,1,2,3,4,5,6,7,8" << 888 << ""
+            << "LPT1 is set to 'chip lines=0,1,2,3,4,5,6,7,8' in VENTROLIK_LPT1, and 'lines=0,1,2,3,4,5,6,7,8' is not";
+        QTest::newRow("active-low without lines") << QList<int>{} << QStringList{} << "/dev/ttyUSB0 active-low" << 888
+                                                  << "" << "LPT1 is set to '/dev/ttyUSB0 active-low' in "
+                                                           "VENTROLIK_LPT1, and active-low is for GPIO lines";
+        QTest::newRow("GPIO lines with a relay count")
+            << QList<int>{} << QStringList{} << "chip lines=0 relays=2" << 888 << ""
+            << "LPT1 is set to 'chip lines=0 relays=2' in VENTROLIK_LPT1, and relays=N is for a serial relay module";
     }
 
     void route()
@@ -432,6 +499,73 @@ private slots:
         ports.wordOut(888, 1);
         QCOMPARE(machine.reports.value(1),
                  "cannot write 0x1 to port 0x378: cannot switch relay 1 of '/dev/hidraw0': Broken pipe");
+    }
+
+    // GPIO lines as LPT1: requested at the first write with its values, then
+    // set together; or refused with what the user needs to know.
+    void gpioWrites_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("openError");
+        QTest::addColumn<int>("requestError");
+        QTest::addColumn<QStringList>("calls"); // after writing 1, then 2
+        QTest::addColumn<QString>("report");    // the second, if any
+        const QStringList chip1 = {"open /dev/gpiochip0", "close", "open /dev/gpiochip1"};
+        QTest::newRow("by label and offset") << "cp2112_gpio lines=0" << 0 << 0
+                                             << chip1 + QStringList{"request 0 by ventrolik, 1", "set 0 of 1"} << "";
+        QTest::newRow("by name and offset, D0 on the first")
+            << "cp2112_gpio lines=GPIO2,0 active-low" << 0 << 0
+            << chip1 + QStringList{"request 2,0 by ventrolik active-low, 1", "set 2 of 3"} << "";
+        QTest::newRow("by device") << "/dev/gpiochip1 lines=1" << 0 << 0
+                                   << QStringList{"open /dev/gpiochip1", "request 1 by ventrolik, 1", "set 0 of 1"}
+                                   << "";
+        QTest::newRow("no such chip")
+            << "pinctrl-bcm2711 lines=0" << 0 << 0 << QStringList{"open /dev/gpiochip0", "close", "open /dev/gpiochip1", "close"}
+            << "cannot write 0x1 to port 0x378: there is no GPIO chip 'pinctrl-bcm2711' (the chips are INT3450:00 "
+               "(gpiochip0, 2 lines), cp2112_gpio (gpiochip1, 8 lines))";
+        QTest::newRow("no such line")
+            << "INT3450:00 lines=GPIO9" << 0 << 0 << QStringList{"open /dev/gpiochip0", "close"}
+            << "cannot write 0x1 to port 0x378: the GPIO chip INT3450:00 (gpiochip0) has no line 'GPIO9' (its lines "
+               "are LED, FAN)";
+        QTest::newRow("a line named twice") << "cp2112_gpio lines=1,1" << 0 << 0 << chip1 + QStringList{"close"}
+                                            << "cannot write 0x1 to port 0x378: GPIO line '1' is named twice: each data line needs a line of its own";
+        QTest::newRow("a line held by another program")
+            << "cp2112_gpio lines=0,3" << 0 << 0 << chip1 + QStringList{"close"}
+            << "cannot write 0x1 to port 0x378: GPIO line 3 of cp2112_gpio (gpiochip1) is held by 'gpioset' (stop "
+               "that program, or choose another line)";
+        QTest::newRow("no permission, by label")
+            << "cp2112_gpio lines=0" << EACCES << 0 << QStringList{"open /dev/gpiochip0", "open /dev/gpiochip1"}
+            << "cannot write 0x1 to port 0x378: there is no GPIO chip 'cp2112_gpio' that can be read (cannot open "
+               "'/dev/gpiochip0': Permission denied (add your user to the 'lp' group, then log in again))";
+        QTest::newRow("no permission")
+            << "gpiochip1 lines=0" << EACCES << 0 << QStringList{"open /dev/gpiochip1"}
+            << "cannot write 0x1 to port 0x378: cannot open '/dev/gpiochip1': Permission denied (add your user to "
+               "the 'lp' group, then log in again)";
+        QTest::newRow("a line that can't be an output")
+            << "cp2112_gpio lines=0" << 0 << EIO << chip1 + QStringList{"request 0 by ventrolik, 1", "close"}
+            << "cannot write 0x1 to port 0x378: cannot drive GPIO line 0 of cp2112_gpio as outputs: Input/output "
+               "error (can each of them be an output?)";
+    }
+
+    void gpioWrites()
+    {
+        QFETCH(QString, setting);
+        QFETCH(int, openError);
+        QFETCH(int, requestError);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, report);
+        Machine machine;
+        machine.addGpioChip(0, "INT3450:00", {"LED", "FAN"});
+        machine.addGpioChip(1, "cp2112_gpio", {"", "", "GPIO2", "*", "", "", "", ""});
+        machine.environment["VENTROLIK_LPT1"] = setting.toStdString();
+        machine.openError = openError;
+        machine.requestError = requestError;
+        PortLibrary ports = machine.ports();
+        ports.out(888, 1);
+        ports.wordOut(888, 2);
+        QCOMPARE(machine.calls.mid(0, calls.size()), calls);
+        QVERIFY2(machine.reports.value(0).startsWith("LPT1 (0x378) is GPIO line"), qPrintable(machine.reports.value(0)));
+        QCOMPARE(machine.reports.value(1), report);
     }
 
     void driverCheck_data()

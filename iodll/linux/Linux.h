@@ -19,6 +19,7 @@ std::unique_ptr<Output> ppdevPort(System& system, const std::filesystem::path& d
 std::unique_ptr<Output> directPort(System& system, std::uint16_t base);
 std::unique_ptr<Output> hidRelayBoard(System& system, const std::filesystem::path& device, int relays);
 std::unique_ptr<Output> serialRelayModule(System& system, const std::filesystem::path& device, int relays);
+std::unique_ptr<Output> gpioLines(System& system, const GpioLines& lines);
 
 // "cannot open '/dev/x': Permission denied".
 std::string deviceError(const std::string& action, int error, const std::filesystem::path& device);

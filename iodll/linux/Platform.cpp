@@ -1,5 +1,5 @@
 // IO.DLL on Linux: ppdev ports, hidraw relay boards, serial modules on the
-// tty layer, and direct I/O where it is allowed.
+// tty layer, GPIO lines, and direct I/O where it is allowed.
 
 #include "Discovery.h"
 #include "Linux.h"
@@ -36,6 +36,7 @@ public:
             {
                 return serialRelayModule(system, module.path, module.relays);
             }
+            std::unique_ptr<Output> operator()(const GpioLines& lines) const { return gpioLines(system, lines); }
         };
         return std::visit(Make{system_}, device);
     }

@@ -22,6 +22,8 @@ struct System {
     std::filesystem::path parportDir = "/proc/sys/dev/parport";
     std::filesystem::path hidrawDir = "/sys/class/hidraw";
     std::filesystem::path deviceDir = "/dev";
+    // The GPIO chips (gpiochipN) on the kernel's GPIO bus.
+    std::filesystem::path gpioDir = "/sys/bus/gpio/devices";
     // Where the user may choose the device for LPT1.
     std::filesystem::path configFile = "/etc/ventrolik.conf";
     // The firmware's Plug and Play devices, and the kernel's I/O port map:

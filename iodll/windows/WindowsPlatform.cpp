@@ -86,12 +86,16 @@ public:
 
     std::optional<Setting> setting(std::vector<std::string>& problems) override
     {
-        return lpt1Setting(
+        std::optional<Setting> setting = lpt1Setting(
             [](const char* name) -> std::optional<std::string> {
                 const char* value = std::getenv(name);
                 return value ? std::optional<std::string>(value) : std::nullopt;
             },
             configFile(), problems);
+        if (setting && setting->error.empty() && !setting->lines.empty())
+            setting->error = "LPT1 is set to GPIO lines in " + setting->source +
+                             ", which this IO.DLL reaches on Linux only (on Windows, use a relay board or module)";
+        return setting;
     }
 
     std::unique_ptr<Output> output(const Device& device) override

@@ -1,0 +1,230 @@
+// GPIO lines through the kernel's GPIO character device (/dev/gpiochipN):
+// a USB-to-GPIO bridge such as a CP2112, or a single-board computer's
+// header. Each data line D0, D1, ... drives one line.
+//
+// The kernel's uAPI v2 ioctls, as for ppdev, rather than libgpiod: Debian 12
+// has libgpiod 1.6 and Debian 13 libgpiod 2, whose interfaces differ, and the
+// few calls needed here are the same on both kernels (6.1 and 6.12).
+//
+// The lines are requested at the first write, with the values it sets, and
+// then held while the program runs: the window and the thermostat keep
+// them. Once released, the chip's driver decides what the lines do.
+
+#include "Linux.h"
+
+#include <linux/gpio.h>
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace iodll {
+
+namespace {
+
+constexpr OpenHints kHints{"lp", "is the GPIO bridge plugged in?", nullptr};
+
+std::string text(const char (&field)[GPIO_MAX_NAME_SIZE])
+{
+    return shown(std::string(field, strnlen(field, sizeof field)));
+}
+
+// An offset as a setting writes it: "0", "17".
+bool isNumber(const std::string& word)
+{
+    return !word.empty() && word.size() < 4 && std::ranges::all_of(word, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+class GpioLinesOutput final : public Output {
+public:
+    GpioLinesOutput(System& system, GpioLines lines) : system_(system), wanted_(std::move(lines)) {}
+    ~GpioLinesOutput() override { close(); }
+
+    Status reach() override { return chip_ >= 0 ? Status::ok() : open(); }
+
+    // Sets every line from its data bit: D0 the first line, D1 the second.
+    Status write(int offset, std::uint8_t value) override
+    {
+        if (offset != 0)
+            return Status::ok();
+        if (Status reached = reach(); !reached)
+            return reached;
+        const std::uint64_t all = (std::uint64_t(1) << offsets_.size()) - 1;
+        Status done = lines_ < 0 ? request(value & all, all) : set(value & all, all);
+        if (!done)
+            close();
+        return done;
+    }
+
+private:
+    // The chip as the setting names it: its device, its name (gpiochip4)
+    // or its label (cp2112_gpio, pinctrl-bcm2711); then its lines.
+    Status open()
+    {
+        const std::string& named = wanted_.path;
+        const bool byLabel = !named.starts_with('/') && !(named.starts_with("gpiochip") && isNumber(named.substr(8)));
+        std::vector<std::filesystem::path> devices;
+        if (byLabel)
+            devices = allChips();
+        else
+            devices.push_back(named.starts_with('/') ? std::filesystem::path(named) : system_.deviceDir / named);
+        std::string list, refused;
+        for (const auto& device : devices) {
+            const int fd = system_.open(device);
+            if (fd < 0) {
+                if (refused.empty())
+                    refused = describeOpenError(system_, errno, device, kHints);
+                continue;
+            }
+            gpiochip_info info{};
+            if (system_.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info) >= 0 && (!byLabel || text(info.label) == named)) {
+                chip_ = fd;
+                chipName_ = text(info.label) + " (" + device.filename().string() + ")";
+                device_ = device;
+                return findLines(info.lines);
+            }
+            list += (list.empty() ? "" : ", ") + text(info.label) + " (" + device.filename().string() + ", " +
+                    std::to_string(info.lines) + " lines)";
+            system_.close(fd);
+        }
+        if (!byLabel && !refused.empty())
+            return Status::failed(refused);
+        if (list.empty() && !refused.empty())
+            return Status::failed("there is no GPIO chip '" + shown(named) + "' that can be read (" + refused + ")");
+        return Status::failed("there is no GPIO chip '" + shown(named) + "' (" +
+                              (list.empty() ? "there are none" : "the chips are " + list) +
+                              (refused.empty() ? "" : "; " + refused) + ")");
+    }
+
+    std::vector<std::filesystem::path> allChips() const
+    {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(system_.gpioDir, error))
+            if (const std::string name = entry.path().filename().string(); name.starts_with("gpiochip"))
+                names.push_back(name);
+        // gpiochip2 before gpiochip10
+        std::ranges::sort(names, [](const std::string& a, const std::string& b) {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
+        std::vector<std::filesystem::path> devices;
+        for (const std::string& name : names)
+            devices.push_back(system_.deviceDir / name);
+        return devices;
+    }
+
+    // Each line wanted, by its name or its offset, if it is free.
+    Status findLines(std::uint32_t count)
+    {
+        std::vector<gpio_v2_line_info> infos(count);
+        for (std::uint32_t offset = 0; offset < count; ++offset) {
+            infos[offset].offset = offset;
+            if (system_.ioctl(chip_, GPIO_V2_GET_LINEINFO_IOCTL, &infos[offset]) < 0)
+                return failed(deviceError("read line " + std::to_string(offset) + " of", errno, device_));
+        }
+        offsets_.clear();
+        for (const std::string& line : wanted_.lines) {
+            auto info = std::ranges::find_if(infos, [&](const gpio_v2_line_info& i) { return text(i.name) == line; });
+            if (info == infos.end() && isNumber(line) && std::stoul(line) < count)
+                info = infos.begin() + std::stoul(line);
+            if (info == infos.end())
+                return failed("the GPIO chip " + chipName_ + " has no line '" + shown(line) + "' (its lines are " +
+                              lineList(infos) + ")");
+            if (std::ranges::find(offsets_, info->offset) != offsets_.end())
+                return failed("GPIO line '" + shown(line) + "' is named twice: each data line needs a line of its own");
+            if (info->flags & GPIO_V2_LINE_FLAG_USED)
+                return failed(heldBy(*info));
+            offsets_.push_back(info->offset);
+        }
+        return Status::ok();
+    }
+
+    // "0-7", or the names where the lines have them: "GPIO17, GPIO27, ...".
+    static std::string lineList(const std::vector<gpio_v2_line_info>& infos)
+    {
+        std::string names;
+        for (const auto& info : infos)
+            if (info.name[0])
+                names += (names.empty() ? "" : ", ") + text(info.name);
+        if (!names.empty() || infos.empty())
+            return names.empty() ? "none" : names;
+        return "0-" + std::to_string(infos.size() - 1);
+    }
+
+    std::string heldBy(const gpio_v2_line_info& info) const
+    {
+        return "GPIO line " + std::to_string(info.offset) + " of " + chipName_ + " is held by '" +
+               (info.consumer[0] ? text(info.consumer) : std::string("the kernel")) +
+               "' (stop that program, or choose another line)";
+    }
+
+    // Requests the lines as outputs, set to `values` from the start.
+    Status request(std::uint64_t values, std::uint64_t all)
+    {
+        gpio_v2_line_request request{};
+        std::ranges::copy(offsets_, request.offsets);
+        std::strncpy(request.consumer, "ventrolik", sizeof request.consumer - 1);
+        request.num_lines = std::uint32_t(offsets_.size());
+        request.config.flags = GPIO_V2_LINE_FLAG_OUTPUT | (wanted_.activeLow ? GPIO_V2_LINE_FLAG_ACTIVE_LOW : 0);
+        request.config.num_attrs = 1;
+        request.config.attrs[0].attr.id = GPIO_V2_LINE_ATTR_ID_OUTPUT_VALUES;
+        request.config.attrs[0].attr.values = values;
+        request.config.attrs[0].mask = all;
+        if (system_.ioctl(chip_, GPIO_V2_GET_LINE_IOCTL, &request) >= 0) {
+            lines_ = request.fd;
+            return Status::ok();
+        }
+        const int error = errno;
+        if (error == EBUSY)
+            for (std::uint32_t offset : offsets_) {
+                gpio_v2_line_info info{};
+                info.offset = offset;
+                if (system_.ioctl(chip_, GPIO_V2_GET_LINEINFO_IOCTL, &info) >= 0 &&
+                    (info.flags & GPIO_V2_LINE_FLAG_USED))
+                    return Status::failed(heldBy(info));
+            }
+        return Status::failed("cannot drive " + describe(Device(wanted_)) + " as outputs: " + std::strerror(error) +
+                              " (can each of them be an output?)");
+    }
+
+    Status set(std::uint64_t values, std::uint64_t all)
+    {
+        gpio_v2_line_values set{values, all};
+        if (system_.ioctl(lines_, GPIO_V2_LINE_SET_VALUES_IOCTL, &set) < 0)
+            return Status::failed(deviceError("set the GPIO lines of", errno, device_));
+        return Status::ok();
+    }
+
+    Status failed(std::string why)
+    {
+        close();
+        return Status::failed(std::move(why));
+    }
+
+    void close()
+    {
+        if (lines_ >= 0)
+            system_.close(lines_);
+        if (chip_ >= 0)
+            system_.close(chip_);
+        lines_ = chip_ = -1;
+    }
+
+    System& system_;
+    const GpioLines wanted_;
+    std::filesystem::path device_;
+    std::string chipName_; // "cp2112_gpio (gpiochip0)"
+    std::vector<std::uint32_t> offsets_;
+    int chip_ = -1;
+    int lines_ = -1;
+};
+
+} // namespace
+
+std::unique_ptr<Output> gpioLines(System& system, const GpioLines& lines)
+{
+    return std::make_unique<GpioLinesOutput>(system, lines);
+}
+
+} // namespace iodll
