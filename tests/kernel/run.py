@@ -37,9 +37,11 @@ from pathlib import Path
 
 SKIP = 77
 HERE = Path(__file__).resolve().parent
-# The modules the scenarios load, each with what it needs; the last ones
-# bring the host's root over virtio-9p.
+# The modules the scenarios load, each with what it needs: USB devices are
+# gadgets on dummy_hcd, played through FunctionFS; the last ones bring the
+# host's root over virtio-9p.
 MODULES = ["parport_pc", "ppdev", "lp", "uhid", "hid-generic", "i2c-stub", "i2c-dev", "lm75",
+           "dummy_hcd", "usb_f_fs", "usbhid", "hid-cp2112",
            "virtio_pci", "9pnet_virtio", "9p", "overlay"]
 
 
