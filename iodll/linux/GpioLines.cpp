@@ -46,7 +46,7 @@ public:
     // Sets every line from its data bit: D0 the first line, D1 the second.
     Status write(int offset, std::uint8_t value) override
     {
-        if (offset != 0)
+        if (offset != kData) // only the data lines are wired
             return Status::ok();
         if (Status reached = reach(); !reached)
             return reached;

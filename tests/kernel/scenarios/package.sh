@@ -1,8 +1,10 @@
 # The package as users meet it: the host's Debian booted with systemd as
 # PID 1 and udev, the built .deb installed with apt-get, and the thermostat
 # run by systemctl on the kernel's lm75 driver, switching the parallel port
-# at 0x378 through ppdev.
+# at 0x378 through ppdev, then a relay board in a USB port (a gadget on
+# dummy_hcd), which Debian's usbrelay, installed here, gives to plugdev.
 #: needs build/package/ventrolik_*_amd64.deb
+#: reports 5
 if [ -z "${BASH_VERSION:-}" ]; then
     boot_systemd "$tests/kernel/scenarios/package.sh"
     echo "systemd: the boot failed"
@@ -10,7 +12,13 @@ if [ -z "${BASH_VERSION:-}" ]; then
 fi
 set -u
 export DEBIAN_FRONTEND=noninteractive
+# apt with no archive's lists: what the package needs is installed already,
+# and reading the lists would take minutes under emulation.
+mkdir -p /tmp/lists/partial
+export APT_CONFIG=/tmp/apt.conf
+echo 'Dir::State::Lists "/tmp/lists";' >"$APT_CONFIG"
 ioprobe=$(dirname "$VENTROLIK_PROGRAM")/tests/ioprobe
+relayplay=$(dirname "$VENTROLIK_PROGRAM")/tests/relayplay
 data() { echo "$1: $("$ioprobe" read /dev/parport0)"; }
 journal() { journalctl -q -u ventrolik-thermostat -o cat; }
 # Waits until the thermostat's journal has a line matching $1 (and at
@@ -22,8 +30,35 @@ said() {
         sleep 0.1
     done
 }
+# Waits for the thermostat's next start to be in charge.
+starts=0
+started() {
+    starts=$((starts + 1))
+    said "^thermostat: $sensor" $starts
+}
+# What the board was last set to, once it has been told twice more.
+relays() {
+    local before count
+    before=$(wc -l </tmp/relays)
+    for count in $(seq 600); do
+        [ "$(wc -l </tmp/relays)" -ge $((before + 2)) ] && break
+        sleep 0.1
+    done
+    echo "$1: $(tail -n 1 /tmp/relays)"
+}
+udc=/sys/kernel/config/usb_gadget/ABCDE/UDC
 echo "systemd: $(systemctl is-system-running --wait)"
 #= ^systemd: (running|degraded)$
+
+# A board in a USB port before the package is there; the parallel port at
+# 0x378, which would go before it, only once the package loads its drivers.
+modprobe -r ppdev parport_pc
+modprobe dummy_hcd num=2 && modprobe usb_f_fs
+"$relayplay" usb "www.dcttech.com USBRelay2" ABCDE >/tmp/relays 2>/dev/null &
+until [ -e /dev/hidraw0 ]; do sleep 0.1; done
+"$relayplay" cp2112 >/tmp/lines 2>/dev/null &
+until [ -e /dev/gpiochip0 ]; do sleep 0.1; done
+udevadm settle
 
 # Installed: the unit is there, neither enabled nor running.
 echo "man-db man-db/auto-update boolean false" | debconf-set-selections
@@ -36,27 +71,78 @@ echo "unit: $(systemctl is-enabled ventrolik-thermostat) $(systemctl is-active v
 #= ^installed$
 #= ^unit: disabled inactive$
 
-# The port's drivers from the package's list; an lm75 on i2c-stub, on the
-# bus of that name (a full boot's i2c_piix4 takes bus 0).
-systemctl restart systemd-modules-load
+# The board, which usbrelay's rule (after ours) gives to plugdev, is still
+# for lp by its access list: a user in lp switches it.
+ls -l /dev/hidraw0
+#= ^crw-rw----\+ .* root +plugdev .* /dev/hidraw0$
+getfacl -cp /dev/hidraw0 | grep '^group:lp:'
+#= ^group:lp:rw-$
+ls -l /dev/gpiochip0
+#= ^crw-rw----\+ .* root +lp .* /dev/gpiochip0$
+VENTROLIK_LPT1=ABCDE setpriv --reuid 1000 --regid 1000 --groups "$(getent group lp | cut -d: -f3)" -- ventrolik on 2>&1
+relays "a user in lp"
+#= ^IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'ABCDE' on /dev/hidraw0
+#= ^a user in lp: ABCDE relays 10$
+
+# An lm75 on i2c-stub, on the bus of that name (a full boot's i2c_piix4
+# takes bus 0).
 modprobe i2c-stub chip_addr=0x48 && modprobe i2c-dev
 bus=$(grep -l "SMBus stub driver" /sys/bus/i2c/devices/i2c-*/name | sed 's|.*/i2c-\([0-9]*\)/name|\1|')
 temperature() { busybox i2cset -f -y "$bus" 0x48 0x00 "$(printf '0x00%02x' "$1")" w; }
 temperature 30
 echo lm75 0x48 >"/sys/bus/i2c/devices/i2c-$bus/new_device"
 sensor=lm75-i2c-$bus-48/temp1
+printf 'SENSOR=%s\nON=50\nOFF=40\nEVERY=1\nMIN_RUN=0\n' "$sensor" >>/etc/default/ventrolik-thermostat
+
+# The board as LPT1 for the service. Unplugged, then plugged in again, it
+# comes back on a new device: said once each way, and switched at once.
+echo "LPT1=ABCDE" >/etc/ventrolik.conf
+systemctl start ventrolik-thermostat
+started
+relays "the service at 30 °C"
+#= ^the service at 30 °C: ABCDE relays 00$
+port=$(cat "$udc")
+echo "" >"$udc"
+said "is gone"
+echo "$port" >"$udc"
+said "is back"
+temperature 55
+relays "plugged in again, at 55 °C"
+#= ^plugged in again, at 55 °C: ABCDE relays 10$
+journal | grep "^IO.DLL"
+#= ^IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'ABCDE' on /dev/hidraw0
+#= ^IO\.DLL: cannot write 0x0 to port 0x378: LPT1 \(0x378\), relay board USBRelay2 'ABCDE' on /dev/hidraw0, is gone
+#= ^IO\.DLL: LPT1 \(0x378\) is back: relay board USBRelay2 'ABCDE' on /dev/hidraw[0-9]
+
+# The bridge's line 0 as LPT1 for the service: off, and on at its stop.
+echo "LPT1=cp2112_gpio lines=0" >/etc/ventrolik.conf
+temperature 30
+systemctl restart ventrolik-thermostat
+started
+sleep 2
+echo "GPIO at 30 °C: $(tail -n 1 /tmp/lines)"
+#= ^GPIO at 30 °C: cp2112 lines 0\.\.\.\.\.\.\.$
+systemctl stop ventrolik-thermostat
+echo "GPIO stopped: $(tail -n 1 /tmp/lines)"
+#= ^GPIO stopped: cp2112 lines 1\.\.\.\.\.\.\.$
+journal | grep "^IO.DLL: LPT1 (0x378) is GPIO"
+#= ^IO\.DLL: LPT1 \(0x378\) is GPIO line 0 of cp2112_gpio, for D0$
+rm /etc/ventrolik.conf
+temperature 30
+
+# The port's drivers from the package's list.
+systemctl restart systemd-modules-load
 ls -l /dev/parport0
 #= ^crw-rw---- .* root +lp .* /dev/parport0$
 
-# Set, enabled and started as the README says: off, on, off.
-printf 'SENSOR=%s\nON=50\nOFF=40\nEVERY=1\nMIN_RUN=0\n' "$sensor" >>/etc/default/ventrolik-thermostat
+# Enabled and started as the README says: off, on, off.
 systemctl enable --now ventrolik-thermostat 2>/dev/null
-said "^thermostat: $sensor"
+started
 sleep 2
 data "at 30 °C"
 #= ^at 30 °C: /dev/parport0 data 0x00$
 temperature 55
-said "^fan on: $sensor at 55.0 °C"
+said "^fan on: $sensor at 55.0 °C" 2
 data "at 55 °C"
 #= ^at 55 °C: /dev/parport0 data 0x01$
 temperature 35
@@ -64,6 +150,7 @@ said "^fan off: $sensor at 35.0 °C"
 data "at 35 °C"
 #= ^at 35 °C: /dev/parport0 data 0x00$
 journal | grep "^fan"
+#= ^fan on: lm75-i2c-[0-9]+-48/temp1 at 55\.0 °C \(on at 50\.0\)$
 #= ^fan on: lm75-i2c-[0-9]+-48/temp1 at 55\.0 °C \(on at 50\.0\)$
 #= ^fan off: lm75-i2c-[0-9]+-48/temp1 at 35\.0 °C \(off at 40\.0\)$
 
@@ -74,11 +161,11 @@ data "stopped"
 
 # Killed: started again, and in charge again.
 systemctl start ventrolik-thermostat
-said "^thermostat: $sensor" 2
+started
 systemctl kill -s KILL ventrolik-thermostat
-said "^thermostat: $sensor" 3
+started
 temperature 55
-said "^fan on: $sensor at 55.0 °C" 2
+said "^fan on: $sensor at 55.0 °C" 3
 echo "killed: restarted $(systemctl show -P NRestarts ventrolik-thermostat) time(s), $(systemctl is-active ventrolik-thermostat)"
 data "after the restart"
 #= ^killed: restarted 1 time\(s\), active$
@@ -96,7 +183,7 @@ sed -i "s|^SENSOR=.*|SENSOR=$sensor|" /etc/default/ventrolik-thermostat
 temperature 35
 systemctl reset-failed ventrolik-thermostat
 systemctl start ventrolik-thermostat
-said "^thermostat: $sensor" 4
+started
 sleep 2
 apt-get remove -y -q ventrolik >/dev/null 2>&1
 echo "removed: $(systemctl is-active ventrolik-thermostat)"
