@@ -132,6 +132,7 @@ temperature 30
 
 # The port's drivers from the package's list.
 systemctl restart systemd-modules-load
+udevadm settle
 ls -l /dev/parport0
 #= ^crw-rw---- .* root +lp .* /dev/parport0$
 
@@ -192,5 +193,5 @@ data "removed"
 #= ^removed: /dev/parport0 data 0x01$
 apt-get purge -y -q ventrolik >/dev/null 2>&1
 systemctl daemon-reload
-echo "purged: left: $(find /etc /usr/lib/systemd /lib/systemd /usr/lib/udev /usr/lib/modules-load.d -name '*ventrolik*' | paste -sd' ')"
+echo "purged: left: $(find /etc /usr/lib/systemd /lib/systemd /usr/lib/udev /usr/lib/modules-load.d -name '*ventrolik*' 2>/dev/null | paste -sd' ')"
 #= ^purged: left: $
