@@ -153,7 +153,7 @@ Setting parseSetting(const std::string& value, std::string source)
                 setting.lines.push_back(word.substr(start, comma - start));
                 start = comma + 1;
             }
-            if (std::ranges::find(setting.lines, "") != setting.lines.end() || setting.lines.size() > 8)
+            if (std::ranges::find(setting.lines, "") != setting.lines.end() || setting.lines.size() > std::size_t(relays::kMostRelays))
                 refuse("'" + shown(word) + "' is not lines=A,B,... with 1 to 8 GPIO lines, for D0 on");
         } else if (word == "active-low") {
             setting.activeLow = true;
