@@ -12,11 +12,12 @@ eventually() {
     done
 }
 
-# Needs a kernel that runs 32-bit x86 programs; elsewhere the test ends as
-# skipped (CTest's SKIP_RETURN_CODE), saying why.
+# Needs a kernel that runs 32-bit x86 programs, and 32-bit Wine; elsewhere
+# the test ends as skipped (CTest's SKIP_RETURN_CODE), saying why.
 need_32bit() {
-    local reason
-    reason=$("$(dirname "${BASH_SOURCE[0]}")/../tools/runs-32bit") || { echo "SKIP: $reason"; exit 77; }
+    local reason tools
+    tools=$(dirname "${BASH_SOURCE[0]}")/../tools
+    reason=$("$tools/runs-32bit") && reason=$("$tools/has-wine32") || { echo "SKIP: $reason"; exit 77; }
 }
 
 # The arguments of a script that runs the program, PROGRAM RECORDING-IO.DLL

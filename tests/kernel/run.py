@@ -316,6 +316,10 @@ def main():
         if not machine.build(scenario) or not (machine.build(scenario) / "tests/clickpoints.exe").exists():
             print(f"SKIP: {scenario.name}: not built (tools/build mingw-{scenario.build})")
             rows.remove(scenario)
+    wine32 = subprocess.run([HERE / "../../tools/has-wine32"], capture_output=True, text=True)
+    for scenario in [scenario for scenario in rows if scenario.build == "i686" and wine32.returncode]:
+        print(f"SKIP: {scenario.name}: {wine32.stdout.strip()}")
+        rows.remove(scenario)
     for scenario in [scenario for scenario in rows if scenario.needs]:
         if not list(HERE.parent.parent.glob(scenario.needs)):
             print(f"SKIP: {scenario.name}: no {scenario.needs} (tools/package makes it)")
