@@ -24,8 +24,8 @@ journal() { journalctl -q -u ventrolik-thermostat -o cat; }
 # Waits until the thermostat's journal has a line matching $1 (and at
 # least $2 of them), or gives up after a minute: then the row fails.
 said() {
-    local count
-    for count in $(seq 600); do
+    local end=$((SECONDS + 60))
+    while [ "$SECONDS" -lt "$end" ]; do
         [ "$(journal | grep -c -- "$1")" -ge "${2:-1}" ] && return
         sleep 0.1
     done
@@ -36,12 +36,12 @@ started() {
     starts=$((starts + 1))
     said "^thermostat: $sensor" $starts
 }
-# What the board was last set to, once it has been told twice more.
+# What the board was last set to, once it has been told twice more (a
+# write is a report for each of its two relays) since now, or since it had
+# taken $2 reports; or after a minute.
 relays() {
-    local before count
-    before=$(wc -l </tmp/relays)
-    for count in $(seq 600); do
-        [ "$(wc -l </tmp/relays)" -ge $((before + 2)) ] && break
+    local before=${2:-$(wc -l </tmp/relays)} end=$((SECONDS + 60))
+    while [ "$SECONDS" -lt "$end" ] && [ "$(wc -l </tmp/relays)" -lt $((before + 2)) ]; do
         sleep 0.1
     done
     echo "$1: $(tail -n 1 /tmp/relays)"
@@ -80,8 +80,9 @@ getfacl -cp /dev/hidraw0 | grep '^group:lp:'
 #= ^group:lp:rw-$
 ls -l /dev/gpiochip0
 #= ^crw-rw----\+ .* root +lp .* /dev/gpiochip0$
+taken=$(wc -l </tmp/relays)
 VENTROLIK_LPT1=ABCDE setpriv --reuid 1000 --regid 1000 --groups "$(getent group lp | cut -d: -f3)" -- ventrolik on 2>&1
-relays "a user in lp"
+relays "a user in lp" "$taken"
 #= ^IO\.DLL: LPT1 \(0x378\) is relay board USBRelay2 'ABCDE' on /dev/hidraw0
 #= ^a user in lp: ABCDE relays 10$
 
@@ -176,7 +177,11 @@ data "after the restart"
 # No sensor set: status 2, and no restart loop.
 sed -i 's/^SENSOR=.*/SENSOR=/' /etc/default/ventrolik-thermostat
 systemctl restart ventrolik-thermostat
-sleep 12 # past RestartSec=10
+# Settled: a unit to be restarted waits out RestartSec as "activating".
+settle=$((SECONDS + 60))
+while [ "$SECONDS" -lt "$settle" ] && [[ $(systemctl show -P ActiveState ventrolik-thermostat) != @(failed|inactive) ]]; do
+    sleep 0.1
+done
 echo "no sensor: status $(systemctl show -P ExecMainStatus ventrolik-thermostat), $(systemctl is-active ventrolik-thermostat), restarted $(systemctl show -P NRestarts ventrolik-thermostat) time(s)"
 #= ^no sensor: status 2, (failed|inactive), restarted 0 time\(s\)$
 
