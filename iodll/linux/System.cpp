@@ -62,7 +62,13 @@ System linuxSystem()
         const char* value = std::getenv(name);
         return value ? std::optional<std::string>(value) : std::nullopt;
     };
-    system.report = [](const std::string& line) { std::fprintf(stderr, "IO.DLL: %s\n", line.c_str()); };
+    // The line in one write, so that another program writing to the same
+    // terminal can't cut into it: glibc from 2.37 on writes a printf to
+    // unbuffered stderr 128 bytes at a time.
+    system.report = [](const std::string& line) {
+        const std::string text = "IO.DLL: " + line + "\n";
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    };
     return system;
 }
 
