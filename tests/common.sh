@@ -12,12 +12,19 @@ eventually() {
     done
 }
 
-# Needs a kernel that runs 32-bit x86 programs, and 32-bit Wine; elsewhere
-# the test ends as skipped (CTest's SKIP_RETURN_CODE), saying why.
-need_32bit() {
-    local reason tools
+# Whether this machine runs 32-bit Windows programs: its kernel runs 32-bit
+# x86 programs, and 32-bit Wine is installed. If not, the reason on stdout.
+runs_32bit_windows() {
+    local tools
     tools=$(dirname "${BASH_SOURCE[0]}")/../tools
-    reason=$("$tools/runs-32bit") && reason=$("$tools/has-wine32") || { echo "SKIP: $reason"; exit 77; }
+    "$tools/runs-32bit" && "$tools/has-wine32"
+}
+
+# Needs that; elsewhere the test ends as skipped (CTest's
+# SKIP_RETURN_CODE), saying why.
+need_32bit() {
+    local reason
+    reason=$(runs_32bit_windows) || { echo "SKIP: $reason"; exit 77; }
 }
 
 # The arguments of a script that runs the program, PROGRAM RECORDING-IO.DLL

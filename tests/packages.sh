@@ -115,7 +115,7 @@ ok "zip: the stripped 32-bit program (at most 150 KB) and IO.DLL (110 KB), READM
 # --- Windows: the installer under Wine, silently, then its uninstaller. ---
 # The installer is a 32-bit program: where it can't run, the test says what
 # did run before it is reported skipped.
-if ! reason=$("$here/../tools/runs-32bit") || ! reason=$("$here/../tools/has-wine32"); then
+if ! reason=$(runs_32bit_windows); then
     echo "SKIP: the installer under Wine: $reason (the .deb, the service and the zip passed above)"
     exit 77
 fi

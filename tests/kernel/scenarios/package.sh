@@ -11,6 +11,7 @@ if [ -z "${BASH_VERSION:-}" ]; then
     return
 fi
 set -u
+source "$VENTROLIK_TESTS/common.sh"
 export DEBIAN_FRONTEND=noninteractive
 # apt with no archive's lists: what the package needs is installed already,
 # and reading the lists would take minutes under emulation.
@@ -23,13 +24,8 @@ data() { echo "$1: $("$ioprobe" read /dev/parport0)"; }
 journal() { journalctl -q -u ventrolik-thermostat -o cat; }
 # Waits until the thermostat's journal has a line matching $1 (and at
 # least $2 of them), or gives up after a minute: then the row fails.
-said() {
-    local end=$((SECONDS + 60))
-    while [ "$SECONDS" -lt "$end" ]; do
-        [ "$(journal | grep -c -- "$1")" -ge "${2:-1}" ] && return
-        sleep 0.1
-    done
-}
+journal_has() { [ "$(journal | grep -c -- "$1")" -ge "${2:-1}" ]; }
+said() { eventually 60 journal_has "$@"; }
 # Waits for the thermostat's next start to be in charge.
 starts=0
 started() {
@@ -39,11 +35,9 @@ started() {
 # What the board was last set to, once it has been told twice more (a
 # write is a report for each of its two relays) since now, or since it had
 # taken $2 reports; or after a minute.
+taken() { [ "$(wc -l </tmp/relays)" -ge "$1" ]; }
 relays() {
-    local before=${2:-$(wc -l </tmp/relays)} end=$((SECONDS + 60))
-    while [ "$SECONDS" -lt "$end" ] && [ "$(wc -l </tmp/relays)" -lt $((before + 2)) ]; do
-        sleep 0.1
-    done
+    eventually 60 taken $((${2:-$(wc -l </tmp/relays)} + 2))
     echo "$1: $(tail -n 1 /tmp/relays)"
 }
 udc=/sys/kernel/config/usb_gadget/ABCDE/UDC
@@ -55,9 +49,9 @@ echo "systemd: $(systemctl is-system-running --wait)"
 modprobe -r ppdev parport_pc
 modprobe dummy_hcd num=2 && modprobe usb_f_fs
 "$relayplay" usb "www.dcttech.com USBRelay2" ABCDE >/tmp/relays 2>/dev/null &
-until [ -e /dev/hidraw0 ]; do sleep 0.1; done
+eventually 60 test -e /dev/hidraw0
 "$relayplay" cp2112 >/tmp/lines 2>/dev/null &
-until [ -e /dev/gpiochip0 ]; do sleep 0.1; done
+eventually 60 test -e /dev/gpiochip0
 udevadm settle
 
 # Installed: the unit is there, neither enabled nor running.
@@ -178,10 +172,8 @@ data "after the restart"
 sed -i 's/^SENSOR=.*/SENSOR=/' /etc/default/ventrolik-thermostat
 systemctl restart ventrolik-thermostat
 # Settled: a unit to be restarted waits out RestartSec as "activating".
-settle=$((SECONDS + 60))
-while [ "$SECONDS" -lt "$settle" ] && [[ $(systemctl show -P ActiveState ventrolik-thermostat) != @(failed|inactive) ]]; do
-    sleep 0.1
-done
+settled() { [[ $(systemctl show -P ActiveState ventrolik-thermostat) == @(failed|inactive) ]]; }
+eventually 60 settled
 echo "no sensor: status $(systemctl show -P ExecMainStatus ventrolik-thermostat), $(systemctl is-active ventrolik-thermostat), restarted $(systemctl show -P NRestarts ventrolik-thermostat) time(s)"
 #= ^no sensor: status 2, (failed|inactive), restarted 0 time\(s\)$
 
