@@ -76,11 +76,25 @@ struct Machine {
     int featureError = 0;
 
     // GPIO chips as the kernel's GPIO bus lists them: a label, and a name or
-    // "" per line, "*" ending one held by another program.
-    void addGpioChip(int number, const std::string& label, const QStringList& lines)
+    // "" per line, "*" ending one held by another program; on a USB device
+    // ("1-2", with a serial number "1-2 A1") or not.
+    void addGpioChip(int number, const std::string& label, const QStringList& lines, const QString& usb = {})
     {
-        fs::create_directories(fs::path(proc.path().toStdString()) / "gpio" / ("gpiochip" + std::to_string(number)));
-        gpioChips["/dev/gpiochip" + std::to_string(number)] = {label, lines};
+        const fs::path root = proc.path().toStdString();
+        const std::string name = "gpiochip" + std::to_string(number);
+        fs::create_directories(root / "gpio");
+        if (usb.isEmpty()) {
+            fs::create_directories(root / "gpio" / name);
+        } else {
+            const QStringList words = usb.split(' ');
+            const fs::path device = root / "devices" / "usb1" / words[0].toStdString();
+            fs::create_directories(device / (words[0].toStdString() + ":1.0") / name);
+            std::ofstream(device / "busnum") << "1\n";
+            if (words.size() > 1)
+                std::ofstream(device / "serial") << words[1].toStdString() << "\n";
+            fs::create_directory_symlink(device / (words[0].toStdString() + ":1.0") / name, root / "gpio" / name);
+        }
+        gpioChips["/dev/" + name] = {label, lines};
     }
     std::map<std::string, std::pair<std::string, QStringList>> gpioChips;
     int requestError = 0;
@@ -138,6 +152,7 @@ struct Machine {
         system.configFile = configFile();
         system.pnpDir = fs::path(proc.path().toStdString()) / "pnp";
         system.ioportsFile = fs::path(proc.path().toStdString()) / "ioports";
+        system.cgroupFile = fs::path(proc.path().toStdString()) / "cgroup";
         system.environment = [this](const char* name) -> std::optional<std::string> {
             if (throwing)
                 throw std::runtime_error("out of memory (as the test says)");
@@ -366,33 +381,45 @@ private slots:
     {
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("access"); // "OWNER GROUP MODE"; empty: can't be told
-        QTest::addColumn<bool>("service");   // run by systemd
+        QTest::addColumn<QString>("unit");   // the process's control group
         QTest::addColumn<QString>("hint");
-        QTest::newRow("permission") << EACCES << "" << false << "Permission denied (add your user to the 'lp' group";
+        const QString session = "/user.slice/user-1000.slice/session-2.scope";
+        const QString service = "/system.slice/ventrolik-thermostat.service";
+        QTest::newRow("permission") << EACCES << "" << session << "Permission denied (add your user to the 'lp' group";
         QTest::newRow("permission, the device's own group")
-            << EACCES << "root plugdev 0660" << false
+            << EACCES << "root plugdev 0660" << session
             << "Permission denied (it is root:plugdev 0660: add your user to the 'plugdev' group, then log in again)";
-        QTest::newRow("permission, in a service")
-            << EACCES << "root plugdev 0660" << true
+        QTest::newRow("permission, in the service")
+            << EACCES << "root plugdev 0660" << service
             << "(it is root:plugdev 0660: the service needs the group 'plugdev': add it with SupplementaryGroups=";
+        QTest::newRow("permission, in an instance of the service")
+            << EACCES << "" << "/system.slice/system-ventrolik\\x2dthermostat.slice/ventrolik-thermostat@attic.service"
+            << "(the service needs the group 'lp'";
+        QTest::newRow("permission, a user's command below another service")
+            << EACCES << "root plugdev 0660" << "/system.slice/cron.service"
+            << "(it is root:plugdev 0660: add your user to the 'plugdev' group, then log in again)";
         QTest::newRow("permission, its owner's alone")
-            << EPERM << "root root 0600" << false << "(it is root:root 0600, for its owner alone: the group 'lp' should";
-        QTest::newRow("no device node") << ENOENT << "" << false << "(load the 'ppdev' module";
-        QTest::newRow("no device") << ENXIO << "" << false << "(load the 'ppdev' module";
-        QTest::newRow("busy") << EBUSY << "" << false << "(another driver holds the port)";
-        QTest::newRow("other") << EIO << "" << false << "Input/output error";
+            << EPERM << "root root 0600" << session << "(it is root:root 0600, for its owner alone: the group 'lp' should";
+        QTest::newRow("no device node") << ENOENT << "" << session << "(load the 'ppdev' module";
+        QTest::newRow("no device") << ENXIO << "" << session << "(load the 'ppdev' module";
+        QTest::newRow("busy") << EBUSY << "" << session << "(another driver holds the port)";
+        QTest::newRow("other") << EIO << "" << session << "Input/output error";
     }
 
     void describesOpenErrors()
     {
         QFETCH(int, error);
         QFETCH(QString, access);
-        QFETCH(bool, service);
+        QFETCH(QString, unit);
         QFETCH(QString, hint);
+        Machine machine;
         iodll::System system;
+        // systemd's own variable, which every process below any unit inherits
         system.environment = [&](const char* name) -> std::optional<std::string> {
-            return service && std::string(name) == "INVOCATION_ID" ? std::optional<std::string>("0123") : std::nullopt;
+            return std::string(name) == "INVOCATION_ID" ? std::optional<std::string>("0123") : std::nullopt;
         };
+        system.cgroupFile = fs::path(machine.proc.path().toStdString()) / "cgroup";
+        std::ofstream(system.cgroupFile) << "0::" << unit.toStdString() << "\n";
         system.access = [&](const fs::path&) -> std::optional<iodll::Access> {
             const QStringList words = access.split(' ');
             if (words.size() != 3)
@@ -524,7 +551,8 @@ private slots:
             << "cannot write 0x1 to port 0x378: there is no GPIO chip 'pinctrl-bcm2711' (the chips are INT3450:00 "
                "(gpiochip0, 2 lines), cp2112_gpio (gpiochip1, 8 lines))";
         QTest::newRow("no such line")
-            << "INT3450:00 lines=GPIO9" << 0 << 0 << QStringList{"open /dev/gpiochip0", "close"}
+            << "INT3450:00 lines=GPIO9" << 0 << 0
+            << QStringList{"open /dev/gpiochip0", "open /dev/gpiochip1", "close", "close"}
             << "cannot write 0x1 to port 0x378: the GPIO chip INT3450:00 (gpiochip0) has no line 'GPIO9' (its lines "
                "are LED, FAN)";
         QTest::newRow("a line named twice") << "cp2112_gpio lines=1,1" << 0 << 0 << chip1 + QStringList{"close"}
@@ -565,6 +593,38 @@ private slots:
         ports.wordOut(888, 2);
         QCOMPARE(machine.calls.mid(0, calls.size()), calls);
         QVERIFY2(machine.reports.value(0).startsWith("LPT1 (0x378) is GPIO line"), qPrintable(machine.reports.value(0)));
+        QCOMPARE(machine.reports.value(1), report);
+    }
+
+    // Two alike chips, or two lines of one name: which drives the fan is
+    // never guessed.
+    void alikeGpioAreRefused_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("two bridges with one label")
+            << "cp2112_gpio lines=0"
+            << "cannot write 0x1 to port 0x378: more than one GPIO chip is labelled 'cp2112_gpio': /dev/gpiochip1 (USB "
+               "1-1, serial 'A1'), /dev/gpiochip2 (USB 1-2) (name the one for the fan by its device in place of the "
+               "label, or by its link in /dev/gpio/by-path, which stays with its USB port)";
+        QTest::newRow("two lines with one name")
+            << "INT3450:00 lines=FAN"
+            << "cannot write 0x1 to port 0x378: more than one line of the GPIO chip INT3450:00 (gpiochip0) is named "
+               "'FAN' (lines 1, 2): name the one for the fan by its number";
+    }
+
+    void alikeGpioAreRefused()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, report);
+        Machine machine;
+        machine.addGpioChip(0, "INT3450:00", {"LED", "FAN", "FAN"});
+        machine.addGpioChip(1, "cp2112_gpio", {"", ""}, "1-1 A1");
+        machine.addGpioChip(2, "cp2112_gpio", {"", ""}, "1-2");
+        machine.environment["VENTROLIK_LPT1"] = setting.toStdString();
+        PortLibrary ports = machine.ports();
+        ports.out(888, 1);
+        QVERIFY(!machine.calls.join(' ').contains("request"));
         QCOMPARE(machine.reports.value(1), report);
     }
 

@@ -1,7 +1,9 @@
 // What to say when a device fails, from errno, with a hint at the fix.
 
 #include "Linux.h"
+#include "../Setting.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,10 +17,34 @@ std::string deviceError(const std::string& action, int error, const std::filesys
 
 namespace {
 
+// Whether this process is the thermostat's service, or a unit made from it
+// (an instance, or a copy named after it): its control group is that
+// system service's own. systemd's INVOCATION_ID won't tell, as every
+// process started anywhere below a unit inherits it.
+bool isTheService(const System& system)
+{
+    const std::optional<std::string> groups = readText(system.cgroupFile.string(), nullptr);
+    if (!groups)
+        return false;
+    std::string_view rest = *groups;
+    while (!rest.empty()) {
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        // "0::/system.slice/ventrolik-thermostat.service" on the unified
+        // hierarchy, "1:name=systemd:/system.slice/..." on the old one.
+        if (!line.starts_with("0::") && line.find(":name=systemd:") == std::string_view::npos)
+            continue;
+        const std::string_view path = line.substr(line.find(":/") + 1);
+        const std::string_view unit = path.substr(path.rfind('/') + 1);
+        return path.starts_with("/system.slice/") && unit.starts_with("ventrolik-thermostat") &&
+               unit.ends_with(".service");
+    }
+    return false;
+}
+
 std::string permissionHint(const System& system, const std::filesystem::path& device, const std::string& group)
 {
-    // systemd sets this for every process of a unit it starts.
-    const bool service = system.environment("INVOCATION_ID").has_value();
+    const bool service = isTheService(system);
     const auto join = [&](const std::string& name) {
         return service ? "the service needs the group '" + name + "': add it with SupplementaryGroups= in 'systemctl edit' of its unit"
                        : "add your user to the '" + name + "' group, then log in again";

@@ -30,6 +30,8 @@ struct System {
     // where the system lists a parallel port without anyone touching it.
     std::filesystem::path pnpDir = "/sys/bus/pnp/devices";
     std::filesystem::path ioportsFile = "/proc/ioports";
+    // The control group this process runs in, which names its systemd unit.
+    std::filesystem::path cgroupFile = "/proc/self/cgroup";
     std::function<std::optional<std::string>(const char* name)> environment;
     // Opens a device for reading and writing. Returns a descriptor, or -1
     // with errno set.
