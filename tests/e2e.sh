@@ -180,6 +180,17 @@ zeroed_code() {
     read -r offset size < <(readelf -SW "$1" | awk '$2 == ".text" { print $5, $6 }')
     dd if=/dev/zero of="$1" bs=1 seek=$((16#$offset)) count=$((16#$size)) conv=notrunc status=none
 }
+# The library's dynamic table says its PLT relocations are of the other
+# kind: the loader stops on an assertion of its own, which it prints.
+wrong_pltrel() {
+    [ -z "$runner" ] || return 1
+    local offset size entry
+    cp "$recording" "$1"
+    read -r offset size < <(readelf -SW "$1" | awk '$2 == ".dynamic" { print $5, $6 }')
+    # 16-byte entries, tag then value: DT_PLTREL (20) set to DT_REL (17)
+    entry=$(od -An -v -td8 -w16 -j$((16#$offset)) -N$((16#$size)) "$1" | awk '$1 == 20 { print NR - 1; exit }')
+    printf '\x11' | dd of="$1" bs=1 seek=$((16#$offset + entry * 16 + 8)) conv=notrunc status=none
+}
 size=$(stat -c %s "$recording")
 # case | how to damage it | what the report says on Linux
 damaged=
@@ -197,6 +208,7 @@ while IFS='|' read -r name damage reason; do
     ended error "$name"
     [ "$(grep -c "cannot load 'IO.DLL'" "$work/stderr")" = 1 ] || fail "$name: not one report naming IO.DLL"
     grep -q "%1" "$work/stderr" && fail "$name: the report has a blank for the file's name"
+    grep -v "cannot load 'IO.DLL'" "$work/stderr" | grep -q 'ld\.so' && fail "$name: the loader spoke besides the report"
     [ -n "$runner" ] || grep -q "$library: $reason" "$work/stderr" || fail "$name: the report does not say '$reason'"
 done <<CASES
 empty      | : >"\$library"                                    | empty file
@@ -204,6 +216,7 @@ truncated  | head -c $((size / 2)) "\$recording" >"\$library"  | file is truncat
 text       | echo "IO.DLL" >"\$library"                       | not a shared library
 foreign    | foreign "\$library"                               | built for 32-bit x86
 zeroed     | zeroed_code "\$library"                           | damaged: the system's loader died loading it (Segmentation fault)
+pltrel     | wrong_pltrel "\$library"                          | damaged: loading it ended the process with status 127: Inconsistency detected by ld\.so
 far-table  | far_table "\$library"                             | file is truncated: the program header table ends beyond byte 18446744073709551615 of
 directory  | mkdir "\$library"                                 | is a directory
 CASES

@@ -4,6 +4,7 @@
 #include "../Backend.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,31 +19,65 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What the loader said, made fit for the one report: on one line, its
+// control characters as '?', and cut short.
+std::string loaderSaid(std::string text)
+{
+    constexpr std::size_t kLongest = 300;
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = c == '\n' ? ' ' : '?';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text.size() > kLongest ? text.substr(0, kLongest) + "..." : text;
+}
+
 // The loader trusts a library's tables and runs its start-up code while it
 // loads it, so a library damaged inside, though whole, can kill the process
 // there. It is loaded first in a child process, which is all that dies; the
-// answer is why the child died, or nothing. (A forked child may load
-// libraries: glibc resets the loader's lock in it.)
+// answer is why the child died, with what the loader said on its way out,
+// or nothing. (A forked child may load libraries: glibc resets the loader's
+// lock in it.)
 std::string loadingKills(const char* path)
 {
-    const pid_t child = fork();
-    if (child < 0)
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
         return {}; // no trial: the library is loaded as it is
+    const pid_t child = fork();
+    if (child < 0) {
+        close(pipeEnds[0]), close(pipeEnds[1]);
+        return {};
+    }
     if (child == 0) {
         // A crash is the system's to report, whatever handler the process has.
         for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
             std::signal(signal, SIG_DFL);
+        dup2(pipeEnds[1], STDERR_FILENO);
         dlopen(path, RTLD_NOW | RTLD_LOCAL);
         _exit(0);
     }
+    close(pipeEnds[1]);
+    std::string text;
+    char block[512];
+    for (ssize_t got; (got = read(pipeEnds[0], block, sizeof block)) != 0;) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        if (text.size() < 4096)
+            text.append(block, std::size_t(got));
+    }
+    close(pipeEnds[0]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    std::string why;
     if (WIFSIGNALED(status))
-        return std::string("damaged: the system's loader died loading it (") + strsignal(WTERMSIG(status)) + ")";
-    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
-        return "damaged: loading it ended the process with status " + std::to_string(WEXITSTATUS(status));
-    return {};
+        why = std::string("damaged: the system's loader died loading it (") + strsignal(WTERMSIG(status)) + ")";
+    else if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+        why = "damaged: loading it ended the process with status " + std::to_string(WEXITSTATUS(status));
+    const std::string said = loaderSaid(text);
+    return why.empty() || said.empty() ? why : why + ": " + said;
 }
 
 void* open(const char* path, std::string& reason)
