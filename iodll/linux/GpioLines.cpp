@@ -10,6 +10,7 @@
 // then held while the program runs: the window and the thermostat keep
 // them. Once released, the chip's driver decides what the lines do.
 
+#include "../Setting.h"
 #include "Linux.h"
 
 #include <linux/gpio.h>
@@ -59,7 +60,9 @@ public:
 
 private:
     // The chip as the setting names it: its device, its name (gpiochip4)
-    // or its label (cp2112_gpio, pinctrl-bcm2711); then its lines.
+    // or its label (cp2112_gpio, pinctrl-bcm2711); then its lines. Of two
+    // chips with the label, neither is taken: two alike bridges differ only
+    // in where they are plugged in.
     Status open()
     {
         const std::string& named = wanted_.path;
@@ -69,7 +72,8 @@ private:
             devices = allChips();
         else
             devices.push_back(named.starts_with('/') ? std::filesystem::path(named) : system_.deviceDir / named);
-        std::string list, refused;
+        std::string list, refused, alike;
+        int matches = 0;
         for (const auto& device : devices) {
             const int fd = system_.open(device);
             if (fd < 0) {
@@ -78,16 +82,28 @@ private:
                 continue;
             }
             gpiochip_info info{};
-            if (system_.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info) >= 0 && (!byLabel || text(info.label) == named)) {
-                chip_ = fd;
-                chipName_ = text(info.label) + " (" + device.filename().string() + ")";
-                device_ = device;
-                return findLines(info.lines);
+            const bool read = system_.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info) >= 0;
+            if (read && (!byLabel || text(info.label) == named)) {
+                alike += (alike.empty() ? "" : ", ") + whereIs(device);
+                if (++matches == 1) {
+                    chip_ = fd;
+                    chipName_ = text(info.label) + " (" + device.filename().string() + ")";
+                    device_ = device;
+                    lineCount_ = info.lines;
+                    continue;
+                }
+            } else {
+                list += (list.empty() ? "" : ", ") + text(info.label) + " (" + device.filename().string() + ", " +
+                        std::to_string(info.lines) + " lines)";
             }
-            list += (list.empty() ? "" : ", ") + text(info.label) + " (" + device.filename().string() + ", " +
-                    std::to_string(info.lines) + " lines)";
             system_.close(fd);
         }
+        if (matches > 1)
+            return failed("more than one GPIO chip is labelled '" + shown(named) + "': " + alike +
+                          " (name the one for the fan by its device in place of the label, or by its link "
+                          "in /dev/gpio/by-path, which stays with its USB port)");
+        if (chip_ >= 0)
+            return findLines(lineCount_);
         if (!byLabel && !refused.empty())
             return Status::failed(refused);
         if (list.empty() && !refused.empty())
@@ -95,6 +111,28 @@ private:
         return Status::failed("there is no GPIO chip '" + shown(named) + "' (" +
                               (list.empty() ? "there are none" : "the chips are " + list) +
                               (refused.empty() ? "" : "; " + refused) + ")");
+    }
+
+    // "/dev/gpiochip1 (USB 1-2, serial 'A1', /dev/gpio/by-path/...)": the
+    // device, and what tells it from another alike: the USB port and serial
+    // number of the device it is on, and the package's stable link to it.
+    std::string whereIs(const std::filesystem::path& device) const
+    {
+        std::string where;
+        std::error_code error;
+        const std::string name = device.filename().string();
+        auto folder = std::filesystem::canonical(system_.gpioDir / name, error);
+        for (; !error && folder.has_relative_path(); folder = folder.parent_path())
+            if (std::filesystem::exists(folder / "busnum", error)) {
+                where = "USB " + shown(folder.filename().string());
+                if (const auto serial = readText((folder / "serial").string()))
+                    where += ", serial '" + shown(trimmed(*serial)) + "'";
+                break;
+            }
+        for (const auto& link : std::filesystem::directory_iterator(system_.deviceDir / "gpio" / "by-path", error))
+            if (std::filesystem::read_symlink(link.path(), error).filename() == name)
+                where += (where.empty() ? "" : ", ") + shown(link.path().string());
+        return device.string() + (where.empty() ? "" : " (" + where + ")");
     }
 
     std::vector<std::filesystem::path> allChips() const
@@ -125,12 +163,21 @@ private:
         }
         offsets_.clear();
         for (const std::string& line : wanted_.lines) {
-            auto info = std::ranges::find_if(infos, [&](const gpio_v2_line_info& i) { return text(i.name) == line; });
+            const auto named = [&](const gpio_v2_line_info& i) { return text(i.name) == line; };
+            auto info = std::ranges::find_if(infos, named);
             if (info == infos.end() && isNumber(line) && std::stoul(line) < count)
                 info = infos.begin() + std::stoul(line);
             if (info == infos.end())
                 return failed("the GPIO chip " + chipName_ + " has no line '" + shown(line) + "' (its lines are " +
                               lineList(infos) + ")");
+            if (std::ranges::count_if(infos, named) > 1) {
+                std::string offsets;
+                for (const auto& i : infos)
+                    if (named(i))
+                        offsets += (offsets.empty() ? "" : ", ") + std::to_string(i.offset);
+                return failed("more than one line of the GPIO chip " + chipName_ + " is named '" + shown(line) +
+                              "' (lines " + offsets + "): name the one for the fan by its number");
+            }
             if (std::ranges::find(offsets_, info->offset) != offsets_.end())
                 return failed("GPIO line '" + shown(line) + "' is named twice: each data line needs a line of its own");
             if (info->flags & GPIO_V2_LINE_FLAG_USED)
@@ -215,6 +262,7 @@ private:
     const GpioLines wanted_;
     std::filesystem::path device_;
     std::string chipName_; // "cp2112_gpio (gpiochip0)"
+    std::uint32_t lineCount_ = 0;
     std::vector<std::uint32_t> offsets_;
     int chip_ = -1;
     int lines_ = -1;

@@ -10,8 +10,9 @@
  *                                  udev sees a bought board; it is the
  *                                  gadget /sys/kernel/config/usb_gadget/ID,
  *                                  unplugged by writing "" to its UDC file
- *   relayplay cp2112               a CP2112 USB-to-GPIO bridge, the same way
- *                                  (gadget "cp2112"), for hid-cp2112
+ *   relayplay cp2112 [SERIAL]      a CP2112 USB-to-GPIO bridge, the same way
+ *                                  (gadget "cp2112", or "cp2112-SERIAL" with
+ *                                  that serial number), for hid-cp2112
  *   relayplay serial LINK          a serial relay module on a pseudo-terminal,
  *                                  whose device LINK is made to point at it
  *
@@ -206,7 +207,7 @@ static void plug(const char* gadget)
  * feature reports. get fills a report (report number first where the
  * device numbers them) and returns its length; set takes one. */
 struct device {
-    const char *id, *vendor, *product, *manufacturer, *name;
+    const char *id, *vendor, *product, *manufacturer, *name, *serial;
     const unsigned char* descriptor;
     size_t descriptor_size;
     size_t (*get)(unsigned char number, unsigned char* report);
@@ -227,6 +228,8 @@ static _Noreturn void usb(const struct device* device)
     snprintf(folder, sizeof folder, "%s/strings/0x409", gadget), make(folder);
     put(folder, "manufacturer", device->manufacturer);
     put(folder, "product", device->name);
+    if (device->serial)
+        put(folder, "serialnumber", device->serial);
     snprintf(folder, sizeof folder, "%s/configs/c.1", gadget), make(folder);
     snprintf(folder, sizeof folder, "%s/functions/ffs.%s", gadget, id), make(folder);
     char link[256];
@@ -407,17 +410,20 @@ int main(int argc, char** argv)
         char manufacturer[64];
         snprintf(manufacturer, sizeof manufacturer, "%.*s", space ? (int)(space - argv[2]) : 0, argv[2]);
         board_plays(argv[2], argv[3], 0);
-        struct device board = {argv[3], "0x16c0", "0x05df", manufacturer, space ? space + 1 : argv[2],
+        struct device board = {argv[3], "0x16c0", "0x05df", manufacturer, space ? space + 1 : argv[2], NULL,
                                descriptor, sizeof descriptor, board_get, board_set};
         usb(&board);
     }
-    if (argc == 2 && strcmp(argv[1], "cp2112") == 0) {
-        struct device bridge = {"cp2112", "0x10c4", "0xea90", "Silicon Labs", "CP2112 HID USB-to-SMBus Bridge",
-                                cp2112_descriptor, sizeof cp2112_descriptor, cp2112_get, cp2112_set};
+    if ((argc == 2 || argc == 3) && strcmp(argv[1], "cp2112") == 0) {
+        char id[64] = "cp2112";
+        if (argc == 3)
+            snprintf(id, sizeof id, "cp2112-%s", argv[2]);
+        struct device bridge = {id, "0x10c4", "0xea90", "Silicon Labs", "CP2112 HID USB-to-SMBus Bridge",
+                                argc == 3 ? argv[2] : NULL, cp2112_descriptor, sizeof cp2112_descriptor, cp2112_get, cp2112_set};
         usb(&bridge);
     }
     if (argc == 3 && strcmp(argv[1], "serial") == 0)
         serial(argv[2]);
-    fprintf(stderr, "usage: relayplay hid NAME ID [fail] | relayplay usb NAME ID | relayplay cp2112 | relayplay serial LINK\n");
+    fprintf(stderr, "usage: relayplay hid NAME ID [fail] | relayplay usb NAME ID | relayplay cp2112 [SERIAL] | relayplay serial LINK\n");
     return 2;
 }

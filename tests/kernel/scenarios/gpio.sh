@@ -3,8 +3,8 @@
 # the package's udev rule gives it to lp. The bridge says its lines' state
 # ('1', '0', or '.' for an input), line 0 first, each time it is set.
 #: ports none
-#: reports 11
-host && load dummy_hcd && load usb_f_fs && load usbhid && load hid-cp2112 && i2c_sensor
+#: reports 13
+host && load dummy_hcd num=2 && load usb_f_fs && load usbhid && load hid-cp2112 && i2c_sensor
 relayplay cp2112 >/tmp/relays 2>/dev/null &
 until [ -e /dev/gpiochip0 ]; do sleep 0.1; done
 chgrp 7 /dev/gpiochip0 && chmod 0660 /dev/gpiochip0
@@ -62,3 +62,12 @@ $on_host VENTROLIK_LPT1="cp2112_gpio lines=0" "$program" on
 sleep 2
 echo "after 'ventrolik on': $(tail -n 1 /tmp/relays)"
 #= ^after 'ventrolik on': cp2112 lines 1\.01\.0\.\.$
+
+# A second bridge alike, with a serial number: the label names neither.
+relayplay cp2112 B2 >/tmp/relays2 2>/dev/null &
+until [ -e /dev/gpiochip1 ]; do sleep 0.1; done
+chgrp 7 /dev/gpiochip1 && chmod 0660 /dev/gpiochip1
+gpio lines=0 0 "two bridges"
+#= IO\.DLL: LPT1 \(0x378\) is GPIO line 0 of cp2112_gpio, for D0$
+#= IO\.DLL: cannot write 0x0 to port 0x378: more than one GPIO chip is labelled 'cp2112_gpio': /dev/gpiochip0 \(USB [0-9-]+\), /dev/gpiochip1 \(USB [0-9-]+, serial 'B2'\) \(name the one for the fan by its device
+#= ^two bridges: cp2112 lines 1\.01\.0\.\.$
