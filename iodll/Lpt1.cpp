@@ -36,8 +36,10 @@ Route chosen(const Inventory& inventory, const Setting& setting)
     if (!setting.error.empty())
         return {.refusal = setting.error};
     // A GPIO line can be wired to anything: used only when named.
+#ifndef _WIN32
     if (!setting.lines.empty())
         return {.device = GpioLines{setting.device, setting.lines, setting.activeLow}};
+#endif
     const std::string file = setting.device.substr(setting.device.find_last_of('/') + 1);
     if (file.starts_with("parport")) {
         auto port = std::ranges::find(inventory.ports, setting.device, &ParallelPort::path);

@@ -61,7 +61,13 @@ struct GpioLines {
     bool activeLow;
 };
 
+// The Windows library reaches no GPIO line (its platform refuses a setting
+// that names some), so there it leaves them out, and their code with them.
+#ifdef _WIN32
+using Device = std::variant<ParallelPort, RelayBoard, SerialModule>;
+#else
 using Device = std::variant<ParallelPort, RelayBoard, SerialModule, GpioLines>;
+#endif
 
 // The device behind a port number and the register's offset in it, or why
 // none can be chosen. With neither, nothing is known at that address.

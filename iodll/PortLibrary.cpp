@@ -60,8 +60,10 @@ void PortLibrary::announceLpt1(const Device& device)
         line += ": " + relays::dataLines(board->relays);
     if (const auto* module = std::get_if<SerialModule>(&device))
         line += ": " + relays::dataLines(module->relays);
+#ifndef _WIN32
     if (const auto* gpio = std::get_if<GpioLines>(&device))
         line += gpio->lines.size() == 1 ? ", for D0" : ", for D0-D" + std::to_string(gpio->lines.size() - 1);
+#endif
     sayOnce(lpt1Said_, line);
 }
 

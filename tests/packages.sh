@@ -104,13 +104,12 @@ done
 i686-w64-mingw32-objdump -h "$work/zip/Ventrolik.exe" | grep '\.debug' >/dev/null && fail "Ventrolik.exe is not stripped"
 python3 "$here/check_pe.py" "$work/zip/Ventrolik.exe" i686 "$version" >/dev/null || fail "the zip's Ventrolik.exe"
 python3 "$here/check_pe.py" "$work/zip/IO.DLL" i686 >/dev/null || fail "the zip's IO.DLL"
-# The download stays small: what the C++ runtime adds is kept to what is used
-# (GCC 14's runtime adds a few KB to IO.DLL over GCC 12's).
-for limit in Ventrolik.exe:150 IO.DLL:110; do
+# The download stays small: what the C++ runtime adds is kept to what is used.
+for limit in Ventrolik.exe:150 IO.DLL:100; do
     size=$(stat -c %s "$work/zip/${limit%:*}")
     [ "$size" -le $((${limit#*:} * 1024)) ] || fail "${limit%:*} is $size bytes, over ${limit#*:} KB"
 done
-ok "zip: the stripped 32-bit program (at most 150 KB) and IO.DLL (110 KB), README.txt and LICENSE.txt with CRLF line ends"
+ok "zip: the stripped 32-bit program (at most 150 KB) and IO.DLL (100 KB), README.txt and LICENSE.txt with CRLF line ends"
 
 # --- Windows: the installer under Wine, silently, then its uninstaller. ---
 # The installer is a 32-bit program: where it can't run, the test says what

@@ -69,7 +69,7 @@ void* loadLibrary(const char* file, std::string& reason)
             continue;
         HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!library)
-            reason = systemMessage(GetLastError(), path);
+            reason = systemMessage(GetLastError(), narrow(path));
         return reinterpret_cast<void*>(library);
     }
     reason = systemMessage(ERROR_MOD_NOT_FOUND) + " (looked in the program's folder, the system folders and PATH)";

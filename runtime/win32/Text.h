@@ -30,7 +30,7 @@ inline std::string narrow(std::wstring_view text)
 // trailing line break: in English, as the messages around them are, where
 // Windows has it, else in the user's language. Some messages name the thing
 // that failed as "%1"; `insert` stands there.
-inline std::string systemMessage(DWORD error, std::wstring_view insert = L"the file")
+inline std::string systemMessage(DWORD error, std::string_view insert = "the file")
 {
     wchar_t* buffer = nullptr;
     DWORD length = 0;
@@ -41,13 +41,13 @@ inline std::string systemMessage(DWORD error, std::wstring_view insert = L"the f
         if (length)
             break;
     }
-    std::wstring text = length ? std::wstring(buffer, length) : widen("error " + std::to_string(error));
+    std::string text = length ? narrow({buffer, length}) : "error " + std::to_string(error);
     LocalFree(buffer);
-    for (std::size_t at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at + insert.size()))
+    for (std::size_t at = text.find("%1"); at != std::string::npos; at = text.find("%1", at + insert.size()))
         text.replace(at, 2, insert);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
-    return narrow(text);
+    return text;
 }
 
 } // namespace runtime::backend
