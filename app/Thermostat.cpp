@@ -18,7 +18,24 @@ const std::string_view kHelp = "The thermostat switches the fan on at one temper
                                "  --min-run SECONDS  once on, keep the fan on at least this long (default 30)\n"
                                "\n"
                                "A sensor that can't be read counts as hot: the fan goes on. On SIGTERM or\n"
-                               "SIGINT the thermostat switches the fan on and exits.\n";
+                               "SIGINT the thermostat switches the fan on and exits.\n"
+                               "\n"
+                               "It may join an MQTT broker as a device that Home Assistant finds (Linux):\n"
+                               "\n"
+                               "  --broker URL            mqtt://HOST[:PORT] or, with TLS, mqtts://HOST[:PORT];\n"
+                               "                          with a broker, --sensor is optional: without one the\n"
+                               "                          fan is a switch for the broker alone\n"
+                               "  --broker-login FILE     the user on its first line, the password on its second\n"
+                               "                          (else systemd's credential 'broker_login', if given)\n"
+                               "  --broker-ca FILE        the CA that signs the broker's certificate\n"
+                               "  --broker-cert FILE      this client's certificate, with --broker-key FILE\n"
+                               "  --node ID               this fan's id in the topics (letters, digits, _ and -;\n"
+                               "                          default: one made from /etc/machine-id)\n"
+                               "  --name NAME             the device's name (default: the host's name)\n"
+                               "  --discovery-prefix P    Home Assistant's discovery prefix (homeassistant)\n"
+                               "\n"
+                               "The broker may hold the fan on or off, or give it back to the thermostat;\n"
+                               "a sensor that fails, or reads at or above --on, puts it on all the same.\n";
 
 namespace {
 
@@ -58,6 +75,8 @@ std::optional<double> number(std::string_view text)
     return (negative ? -value : value) / scale;
 }
 
+} // namespace
+
 // A number with `places` decimals, written by hand too: the C library's
 // formatting of doubles would be most of the Windows program.
 std::string decimal(double value, int places)
@@ -80,6 +99,8 @@ std::string decimal(double value, int places)
     return text;
 }
 
+namespace {
+
 std::string degrees(double celsius)
 {
     return decimal(celsius, 1);
@@ -93,6 +114,46 @@ std::string seconds(Clock::duration duration)
     if (text.ends_with('.'))
         text.pop_back();
     return text;
+}
+
+// A node id is one level of a topic, and Home Assistant's discovery takes
+// these characters alone there.
+bool isNodeId(std::string_view id)
+{
+    return !id.empty() && id.size() <= 64 && std::ranges::all_of(id, [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+}
+
+// Levels of a topic: none empty, no wildcard, no control character.
+bool isTopicPrefix(std::string_view prefix)
+{
+    return !prefix.empty() && !prefix.starts_with('/') && !prefix.ends_with('/') && prefix.find("//") == prefix.npos &&
+           std::ranges::none_of(prefix, [](char c) {
+               return c == '+' || c == '#' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+           });
+}
+
+// mqtt://host[:port] or mqtts://host[:port]: what is wrong with it, or
+// nothing.
+std::string urlProblem(std::string_view url)
+{
+    const std::size_t scheme = url.find("://");
+    if (scheme == url.npos || (url.substr(0, scheme) != "mqtt" && url.substr(0, scheme) != "mqtts"))
+        return "mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+    std::string_view host = url.substr(scheme + 3);
+    if (host.ends_with('/'))
+        host.remove_suffix(1);
+    const std::size_t colon = host.rfind(':');
+    if (colon != host.npos && host.find(']', colon) == host.npos) {
+        const std::optional<double> port = number(host.substr(colon + 1));
+        if (!port || *port < 1 || *port > 65535 || *port != double(int(*port)))
+            return "a port from 1 to 65535 after the host";
+        host = host.substr(0, colon);
+    }
+    if (host.empty() || host.find_first_of("/?#@ ") != host.npos)
+        return "a host name or address after the scheme";
+    return {};
 }
 
 std::string list(const std::vector<std::string>& names)
@@ -143,10 +204,45 @@ Parsed parse(std::span<const std::string_view> words)
                 return wrong("a number of seconds from 1 up");
             const auto duration = std::chrono::round<Clock::duration>(std::chrono::duration<double>(*count));
             (option == "--every" ? settings.every : settings.minRun) = duration;
+        } else if (option == "--broker") {
+            if (!urlProblem(value).empty())
+                return wrong(urlProblem(value));
+            settings.broker.url = value;
+        } else if (option == "--broker-login" || option == "--broker-ca" || option == "--broker-cert" ||
+                   option == "--broker-key") {
+            if (value.empty())
+                return wrong("a file");
+            Broker& broker = settings.broker;
+            (option == "--broker-login"  ? broker.login
+             : option == "--broker-ca"   ? broker.ca
+             : option == "--broker-cert" ? broker.certificate
+                                         : broker.key) = value;
+        } else if (option == "--node") {
+            if (!isNodeId(value))
+                return wrong("an id of letters, digits, '_' and '-'");
+            settings.broker.node = value;
+        } else if (option == "--name") {
+            if (value.empty() ||
+                std::ranges::any_of(value, [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+                return wrong("a name on one line");
+            settings.broker.name = value;
+        } else if (option == "--discovery-prefix") {
+            if (!isTopicPrefix(value))
+                return wrong("topic levels without '+', '#' or an empty one");
+            settings.broker.prefix = value;
         } else {
             return {{}, "unknown option '" + std::string(option) + "'"};
         }
     }
+    const Broker& broker = settings.broker;
+    if (broker.url.empty() && (!broker.login.empty() || !broker.ca.empty() || !broker.certificate.empty() ||
+                               !broker.key.empty() || !broker.node.empty() || !broker.name.empty()))
+        return {{}, "the broker's settings need a --broker"};
+    if (broker.certificate.empty() != broker.key.empty())
+        return {{}, "--broker-cert and --broker-key go together"};
+    // A fan without a sensor is a switch for the broker alone.
+    if (settings.sensors.empty() && !broker.url.empty() && !on && !off)
+        return parsed;
     if (settings.sensors.empty())
         return {{}, "the thermostat needs a --sensor"};
     if (!on || !off)
@@ -156,11 +252,30 @@ Parsed parse(std::span<const std::string_view> words)
     return parsed;
 }
 
+std::string_view name(Mode mode)
+{
+    return mode == Mode::on ? "on" : mode == Mode::off ? "off" : "auto";
+}
+
 std::string describe(const Settings& settings)
 {
+    if (settings.sensors.empty())
+        return "thermostat: no sensor; the fan is switched by the broker alone, and starts off";
     return "thermostat: " + list(settings.sensors) + "; fan on at " + degrees(settings.on) + " °C, off at " +
            degrees(settings.off) + " °C; a reading every " + seconds(settings.every) + " s, on for at least " +
            seconds(settings.minRun) + " s";
+}
+
+std::string fault(const Reading& reading)
+{
+    if (!reading.problem.empty())
+        return reading.problem;
+    // Written so that a reading that is no number (NaN) fails too.
+    if (!std::isfinite(reading.celsius))
+        return "it reads no number (" + degrees(reading.celsius) + ")";
+    if (!(reading.celsius >= kColdest && reading.celsius <= kHottest))
+        return "it reads " + degrees(reading.celsius) + " °C, which no sensor gives";
+    return {};
 }
 
 Decision::Decision(const Settings& settings) : settings_(settings) {}
@@ -170,12 +285,7 @@ bool Decision::next(std::span<const Reading> readings, Clock::time_point now, st
     std::vector<std::string> failing;
     const Reading* hottest = nullptr;
     for (const Reading& reading : readings) {
-        std::string problem = reading.problem;
-        // Written so that a reading that is no number (NaN) fails too.
-        if (problem.empty() && !std::isfinite(reading.celsius))
-            problem = "it reads no number (" + degrees(reading.celsius) + ")";
-        else if (problem.empty() && !(reading.celsius >= kColdest && reading.celsius <= kHottest))
-            problem = "it reads " + degrees(reading.celsius) + " °C, which no sensor gives";
+        const std::string problem = fault(reading);
         const bool wasFailing = std::ranges::find(failing_, reading.sensor) != failing_.end();
         if (!problem.empty()) {
             failing.push_back(reading.sensor);
@@ -198,6 +308,9 @@ bool Decision::next(std::span<const Reading> readings, Clock::time_point now, st
     } else if (hottest && hottest->celsius >= settings_.on) {
         wanted = true;
         why = hottest->sensor + " at " + degrees(hottest->celsius) + " °C (on at " + degrees(settings_.on) + ")";
+    } else if (mode_ != Mode::automatic) {
+        wanted = mode_ == Mode::on;
+        why = "mode " + std::string(name(mode_));
     } else if (hottest && hottest->celsius <= settings_.off && now - onSince_ >= settings_.minRun) {
         wanted = false;
         why = hottest->sensor + " at " + degrees(hottest->celsius) + " °C (off at " + degrees(settings_.off) + ")";
@@ -214,17 +327,32 @@ int control(const Settings& settings, Sensors& sensors, World& world)
 {
     world.say(describe(settings));
     Decision decision(settings);
+    std::vector<Reading> readings;
+    Clock::time_point nextReading = world.now();
     for (;;) {
+        // A command is acted on at once, on the last readings.
+        if (world.now() >= nextReading) {
+            readings = sensors.read();
+            nextReading = world.now() + settings.every;
+        }
         std::vector<std::string> said;
-        const bool on = decision.next(sensors.read(), world.now(), said);
+        const bool on = decision.next(readings, world.now(), said);
         for (const std::string& line : said)
             world.say(line);
         // Every reading writes: a board plugged in again catches up here.
         world.switchFan(on);
-        if (const std::string signal = world.waitForStop(settings.every); !signal.empty()) {
+        world.tell({on, decision.mode(), readings});
+        const Wake wake = world.wait(std::max(nextReading - world.now(), Clock::duration::zero()));
+        if (!wake.stop.empty()) {
             world.switchFan(true);
-            world.say("thermostat stopped by " + signal + ": fan on");
+            world.tell({true, decision.mode(), readings});
+            world.say("thermostat stopped by " + wake.stop + ": fan on");
+            world.stopped();
             return 0;
+        }
+        if (wake.mode && *wake.mode != decision.mode()) {
+            world.say("mode " + std::string(name(*wake.mode)) + ", from the broker");
+            decision.setMode(*wake.mode);
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,13 +18,30 @@ namespace thermostat {
 
 using Clock = std::chrono::steady_clock;
 
+// An MQTT broker the thermostat joins as a device, or none (an empty url).
+struct Broker {
+    std::string url; // mqtt://host[:port] or mqtts://host[:port]
+    // Files: the CA that signs the broker's certificate, this client's own
+    // certificate and key, and the login (user, then password, a line each).
+    std::string ca, certificate, key, login;
+    std::string node;                     // this machine's id in topics: from /etc/machine-id
+    std::string name;                     // the device's name: the host's
+    std::string prefix = "homeassistant"; // Home Assistant's discovery prefix
+};
+
 struct Settings {
     std::vector<std::string> sensors; // as `sensors` shows them: chip/feature
     double on = 0;                    // °C
     double off = 0;                   // °C, below on
     Clock::duration every = std::chrono::seconds(5);
     Clock::duration minRun = std::chrono::seconds(30);
+    Broker broker;
 };
+
+// Who switches the fan: the thermostat (auto), or a command that holds it
+// on or off until the next.
+enum class Mode { automatic, on, off };
+std::string_view name(Mode mode); // "auto", "on", "off"
 
 // The words after `thermostat`. On a wrong one, problem says what is wrong.
 struct Parsed {
@@ -45,6 +63,13 @@ struct Reading {
     std::string problem; // empty when read
 };
 
+// Why a reading can't be trusted (it failed, is no number, or is one no
+// sensor gives), or nothing.
+std::string fault(const Reading& reading);
+
+// `value` with `places` decimals, as "55.0": the same in every locale.
+std::string decimal(double value, int places);
+
 // Where the readings come from: libsensors on Linux, a table in the tests.
 class Sensors {
 public:
@@ -62,14 +87,33 @@ public:
     explicit Decision(const Settings& settings);
 
     // Whether the fan should run now. What is worth saying (a switch, a
-    // sensor that fails or reads again) is added to said, each once.
+    // sensor that fails or reads again) is added to said, each once. A
+    // sensor that fails, or reads at or above --on, puts the fan on
+    // whatever the mode.
     bool next(std::span<const Reading> readings, Clock::time_point now, std::vector<std::string>& said);
+
+    void setMode(Mode mode) { mode_ = mode; }
+    Mode mode() const { return mode_; }
 
 private:
     Settings settings_;
+    Mode mode_ = Mode::automatic;
     bool on_ = false; // at start, in between counts as off
     Clock::time_point onSince_{};
     std::vector<std::string> failing_;
+};
+
+// What ends a wait before its time: a stop signal, or a command.
+struct Wake {
+    std::string stop;         // the signal's name
+    std::optional<Mode> mode; // a new mode, from the broker
+};
+
+// What the fan is doing and why, after each switch.
+struct Status {
+    bool on;
+    Mode mode;
+    std::span<const Reading> readings;
 };
 
 // What the thermostat's loop acts on besides its sensors, handed in: the
@@ -79,13 +123,17 @@ public:
     virtual ~World() = default;
     virtual Clock::time_point now() = 0;
     virtual void switchFan(bool on) = 0;
-    // Waits at most `duration` for a stop signal: its name, or nothing.
-    virtual std::string waitForStop(Clock::duration duration) = 0;
+    // Waits at most `duration`, or until a stop signal or a command.
+    virtual Wake wait(Clock::duration duration) = 0;
     virtual void say(const std::string& line) = 0;
+    // Tells whoever watches (a broker) what the fan does; at a stop, after
+    // the fan is switched on for good.
+    virtual void tell(const Status&) {}
+    virtual void stopped() {}
 };
 
-// Reads, decides and switches at every reading until a stop signal, then
-// switches the fan on; returns the exit status.
+// Reads, decides and switches at every reading, and at every command, until
+// a stop signal, then switches the fan on; returns the exit status.
 int control(const Settings& settings, Sensors& sensors, World& world);
 
 // Runs the thermostat on this system's sensors and port until SIGTERM or

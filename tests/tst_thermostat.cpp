@@ -1,6 +1,7 @@
 // The thermostat's decision: readings and times in, the fan's state and
 // what is said out, one row a story.
 
+#include "app/Mqtt.h"
 #include "app/Thermostat.h"
 
 #include <QtTest>
@@ -11,7 +12,7 @@ using thermostat::Reading;
 namespace {
 
 // One reading of every sensor: "a=55" is sensor a at 55 °C, "a=!" one
-// that can't be read.
+// that can't be read; "mode=off" a command from the broker before it.
 struct Step {
     int second;
     std::vector<std::string> readings;
@@ -126,19 +127,39 @@ private slots:
                    {3, {"a=38", "b=39"}, false, "fan off: b at 39.0 °C (off at 40.0)"},
                    {4, {"a=!", "b=20"}, true, "a fails: gone; counted as hot until it reads again | fan on: a fails"},
                };
+        QTest::newRow("the broker holds the fan, but never off over a failing or hot sensor")
+            << 30
+            << std::vector<Step>{
+                   {0, {"a=45"}, false, ""},
+                   {1, {"mode=on", "a=30"}, true, "fan on: mode on"},
+                   {2, {"mode=off", "a=45"}, false, "fan off: mode off"},
+                   {3, {"a=50"}, true, "fan on: a at 50.0 °C (on at 50.0)"},
+                   {4, {"a=!"}, true, "a fails: gone; counted as hot until it reads again"},
+                   {5, {"a=45"}, false, "a reads again: 45.0 °C | fan off: mode off"},
+                   {6, {"mode=on", "a=45"}, true, "fan on: mode on"},
+                   {7, {"mode=auto", "a=35"}, true, ""},
+                   {36, {"a=35"}, false, "fan off: a at 35.0 °C (off at 40.0)"},
+               };
     }
 
     void decides()
     {
         QFETCH(int, minRun);
         QFETCH(std::vector<Step>, steps);
-        thermostat::Settings settings{{"a", "b"}, 50, 40, 1s, std::chrono::seconds(minRun)};
+        thermostat::Settings settings{{"a", "b"}, 50, 40, 1s, std::chrono::seconds(minRun), {}};
         thermostat::Decision decision(settings);
         // Not the clock's zero, which a time never recorded also holds.
         const thermostat::Clock::time_point start = thermostat::Clock::time_point{} + std::chrono::hours(1000);
         for (const Step& step : steps) {
             std::vector<Reading> readings;
             for (const std::string& text : step.readings) {
+                if (text.starts_with("mode=")) {
+                    const std::string mode = text.substr(5);
+                    decision.setMode(mode == "on"    ? thermostat::Mode::on
+                                     : mode == "off" ? thermostat::Mode::off
+                                                     : thermostat::Mode::automatic);
+                    continue;
+                }
                 const std::string value = text.substr(2);
                 readings.push_back(value == "!" ? Reading{text.substr(0, 1), 0, "gone"}
                                                 : Reading{text.substr(0, 1), std::stod(value), {}});
@@ -174,50 +195,194 @@ private slots:
                              << "'--on' takes a temperature in °C, not 'nan'";
         QTest::newRow("no pause between readings") << QStringList{"--sensor", "a/b", "--on=5", "--off=4", "--every=0"}
                                                    << "'--every' takes a number of seconds from 1 up, not '0'";
+        QTest::newRow("a broker, and no sensor") << QStringList{"--broker", "mqtts://[::1]:8883/"} << "";
+        QTest::newRow("not an MQTT URL") << QStringList{"--broker", "http://hub"}
+                                         << "'--broker' takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not 'http://hub'";
+        QTest::newRow("no such port") << QStringList{"--broker=mqtt://hub:65536"}
+                                      << "'--broker' takes a port from 1 to 65535 after the host, not 'mqtt://hub:65536'";
+        QTest::newRow("a wildcard in the node id") << QStringList{"--broker", "mqtt://hub", "--node", "fan/+"}
+                                                   << "'--node' takes an id of letters, digits, '_' and '-', not 'fan/+'";
+        QTest::newRow("an empty level in the prefix")
+            << QStringList{"--broker", "mqtt://hub", "--discovery-prefix", "ha//x"}
+            << "'--discovery-prefix' takes topic levels without '+', '#' or an empty one, not 'ha//x'";
+        QTest::newRow("a control character in the prefix")
+            << QStringList{"--broker", "mqtt://hub", "--discovery-prefix", "ha\x1b"}
+            << "'--discovery-prefix' takes topic levels without '+', '#' or an empty one, not 'ha\x1b'";
+        QTest::newRow("a node without a broker")
+            << QStringList{"--sensor", "a/b", "--on", "5", "--off", "4", "--node", "attic"}
+            << "the broker's settings need a --broker";
         QTest::newRow("half a second between readings")
             << QStringList{"--sensor", "a/b", "--on=5", "--off=4", "--every", "0.5"}
             << "'--every' takes a number of seconds from 1 up, not '0.5'";
     }
 
-    // The loop on played sensors, clock and signals: a stop signal after
-    // two readings, the second of them cool.
-    void stopsWithTheFanOn_data()
+    // The loop on played sensors, clock, signals and broker: each wait ends
+    // as the script says (a command, a stop signal), or else at its time.
+    void loop_data()
     {
-        QTest::addColumn<QString>("signal");
-        QTest::newRow("SIGTERM") << "SIGTERM";
-        QTest::newRow("SIGINT") << "SIGINT";
+        QTest::addColumn<QList<double>>("temperatures");
+        QTest::addColumn<QStringList>("wakes");
+        QTest::addColumn<QStringList>("seen");
+        QTest::newRow("SIGTERM after two readings")
+            << QList<double>{55, 30} << QStringList{"", "SIGTERM"}
+            << QStringList{"fan on: a at 55.0 °C (on at 50.0)", "on", "told on auto",
+                           "fan off: a at 30.0 °C (off at 40.0)", "off", "told off auto", "on", "told on auto",
+                           "thermostat stopped by SIGTERM: fan on", "stopped"};
+        QTest::newRow("SIGINT") << QList<double>{30} << QStringList{"SIGINT"}
+                                << QStringList{"off", "told off auto", "on", "told on auto",
+                                               "thermostat stopped by SIGINT: fan on", "stopped"};
+        QTest::newRow("a command is acted on at once, on the last reading")
+            << QList<double>{30, 30} << QStringList{"mode=on", "", "mode=auto", "SIGTERM"}
+            << QStringList{"off", "told off auto", "mode on, from the broker", "fan on: mode on", "on", "told on on",
+                           "on", "told on on", "mode auto, from the broker", "fan off: a at 30.0 °C (off at 40.0)",
+                           "off", "told off auto", "on", "told on auto",
+                           "thermostat stopped by SIGTERM: fan on", "stopped"};
     }
 
-    void stopsWithTheFanOn()
+    void loop()
     {
-        QFETCH(QString, signal);
+        QFETCH(QList<double>, temperatures);
+        QFETCH(QStringList, wakes);
+        QFETCH(QStringList, seen);
         struct Played final : thermostat::Sensors, thermostat::World {
-            std::vector<double> temperatures{55, 30};
-            std::string signal;
+            QList<double> temperatures;
+            QStringList wakes;
             thermostat::Clock::time_point time = thermostat::Clock::time_point{} + std::chrono::hours(1000);
             QStringList seen;
 
-            std::vector<Reading> read() override
-            {
-                const double celsius = temperatures.front();
-                temperatures.erase(temperatures.begin());
-                return {{"a", celsius, {}}};
-            }
+            std::vector<Reading> read() override { return {{"a", temperatures.takeFirst(), {}}}; }
             thermostat::Clock::time_point now() override { return time; }
             void switchFan(bool on) override { seen << (on ? "on" : "off"); }
             void say(const std::string& line) override { seen << QString::fromStdString(line); }
-            std::string waitForStop(thermostat::Clock::duration duration) override
+            void tell(const thermostat::Status& status) override
             {
+                seen << QString("told %1 %2").arg(status.on ? "on" : "off", thermostat::name(status.mode).data());
+            }
+            void stopped() override { seen << "stopped"; }
+            thermostat::Wake wait(thermostat::Clock::duration duration) override
+            {
+                const QString wake = wakes.takeFirst();
+                if (wake.startsWith("mode="))
+                    return {{}, wake == "mode=on" ? thermostat::Mode::on : thermostat::Mode::automatic};
                 time += duration;
-                return temperatures.empty() ? signal : "";
+                return {wake.toStdString(), std::nullopt};
             }
         } played;
-        played.signal = signal.toStdString();
-        const thermostat::Settings settings{{"a"}, 50, 40, 5s, 0s};
+        played.temperatures = temperatures;
+        played.wakes = wakes;
+        const thermostat::Settings settings{{"a"}, 50, 40, 5s, 0s, {}};
         QCOMPARE(thermostat::control(settings, played, played), 0);
-        QCOMPARE(played.seen.mid(1), (QStringList{"fan on: a at 55.0 °C (on at 50.0)", "on",
-                                                  "fan off: a at 30.0 °C (off at 40.0)", "off", "on",
-                                                  "thermostat stopped by " + signal + ": fan on"}));
+        QCOMPARE(played.seen.mid(1), seen);
+        QVERIFY(played.temperatures.isEmpty());
+    }
+
+    // What the broker is told, and what is taken from it.
+    void broker_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QStringList>("messages"); // TOPIC PAYLOAD, retained unless marked
+        QTest::newRow("state, the hottest reading that can be trusted")
+            << "state a=35 b=41.25 c=! on"
+            << QStringList{"ventrolik/attic/fan ON", "ventrolik/attic/mode off",
+                           "ventrolik/attic/temperature {\"celsius\":41.3,\"sensor\":\"b\"}"};
+        QTest::newRow("state, no reading to trust")
+            << "state a=! b=300 on"
+            << QStringList{"ventrolik/attic/fan ON", "ventrolik/attic/mode off",
+                           "ventrolik/attic/temperature {\"celsius\":null,\"problem\":\"a: gone\"}"};
+        QTest::newRow("state, a switch with no sensor") << "switch off" << QStringList{"ventrolik/attic/fan OFF"};
+        QTest::newRow("discovery")
+            << "discovery"
+            << QStringList{
+                   "ha/fan/attic/fan/config {\"name\":\"Fan\",\"unique_id\":\"attic_fan\",\"availability_topic\":"
+                   "\"ventrolik/attic/availability\",\"device\":{\"identifiers\":[\"ventrolik_attic\"],\"name\":"
+                   "\"Attic \\\"north\\\"\",\"manufacturer\":\"Kestrova\",\"model\":\"Ventrolik\",\"sw_version\":"
+                   "\"1.00\"},\"state_topic\":\"ventrolik/attic/fan\",\"command_topic\":\"ventrolik/attic/fan/set\","
+                   "\"payload_on\":\"ON\",\"payload_off\":\"OFF\"}",
+                   "ha/sensor/attic/temperature/config {*\"state_topic\":\"ventrolik/attic/temperature\",\"value_"
+                   "template\":\"{{ value_json.celsius }}\",\"json_attributes_topic\":\"ventrolik/attic/temperature\","
+                   "\"device_class\":\"temperature\",\"unit_of_measurement\":\"°C\",\"state_class\":\"measurement\"}",
+                   "ha/select/attic/mode/config {*\"state_topic\":\"ventrolik/attic/mode\",\"command_topic\":"
+                   "\"ventrolik/attic/mode/set\",\"options\":[\"auto\",\"on\",\"off\"]}"};
+        QTest::newRow("discovery of a switch takes the thermostat's entities away")
+            << "switch discovery"
+            << QStringList{"ha/fan/attic/fan/config {*", "ha/sensor/attic/temperature/config ",
+                           "ha/select/attic/mode/config "};
+        QTest::newRow("forgetting") << "forgetting"
+                                    << QStringList{"ha/fan/attic/fan/config ", "ha/sensor/attic/temperature/config ",
+                                                   "ha/select/attic/mode/config "};
+        // TOPIC PAYLOAD [retained] -> the mode, or what is said
+        QTest::newRow("commands")
+            << "commands"
+            << QStringList{"ventrolik/attic/fan/set ON -> on",
+                           "ventrolik/attic/fan/set OFF -> off",
+                           "ventrolik/attic/mode/set auto -> auto",
+                           "ventrolik/attic/mode/set off -> off",
+                           "ventrolik/attic/fan/set on -> ignoring 'on' on ventrolik/attic/fan/set: it takes ON or OFF",
+                           "ventrolik/attic/mode/set AUTO -> ignoring 'AUTO' on ventrolik/attic/mode/set: it takes "
+                           "auto, on or off",
+                           "ventrolik/attic/fan/set  -> ignoring '' on ventrolik/attic/fan/set: it takes ON or OFF",
+                           "ventrolik/attic/fan/set O\x1bN\x7f -> ignoring 'O?N?' on ventrolik/attic/fan/set: it "
+                           "takes ON or OFF",
+                           "ventrolik/attic/fan/set " + QString(50, 'X') + " -> ignoring '" + QString(40, 'X') +
+                               "'... on ventrolik/attic/fan/set: it takes ON or OFF",
+                           "ventrolik/attic/fan/set ON retained -> ignoring a retained 'ON' on "
+                           "ventrolik/attic/fan/set: commands are taken only as they are sent",
+                           "ventrolik/kitchen/fan/set ON -> ",
+                           "ha/status online -> "};
+    }
+
+    void broker()
+    {
+        QFETCH(QString, what);
+        QFETCH(QStringList, messages);
+        const thermostat::Broker broker{"mqtt://hub", {}, {}, {}, {}, "attic", "Attic \"north\"", "ha"};
+        const bool thermostat = !what.startsWith("switch");
+        QStringList got;
+        const auto add = [&](const std::vector<mqtt::Message>& sent) {
+            for (const mqtt::Message& message : sent) {
+                QVERIFY(message.retain);
+                got << QString::fromStdString(message.topic + " " + message.payload);
+            }
+        };
+        if (what.contains("state") || what == "switch off") {
+            std::vector<Reading> readings;
+            for (const QString& word : what.split(' ').mid(1, what.count('=')))
+                readings.push_back(word.endsWith('!') ? Reading{word.left(1).toStdString(), 0, "gone"}
+                                                      : Reading{word.left(1).toStdString(), word.mid(2).toDouble(), {}});
+            add(mqtt::state(broker, {what.endsWith("on"), thermostat::Mode::off, readings}, thermostat));
+        } else if (what.contains("discovery")) {
+            add(mqtt::discovery(broker, thermostat));
+        } else if (what == "forgetting") {
+            add(mqtt::forgetting(broker));
+        } else {
+            for (const QString& row : messages) {
+                const QString sent = row.section(" -> ", 0, 0);
+                const QString payload = sent.section(' ', 1, 1).replace("\\x1b", "\x1b").replace("\\x7f", "\x7f");
+                std::string problem;
+                const std::optional<thermostat::Mode> mode =
+                    mqtt::command(broker, sent.section(' ', 0, 0).toStdString(), payload.toStdString(),
+                                  sent.endsWith(" retained"), problem);
+                got << sent + " -> " + (mode ? thermostat::name(*mode).data() : QString::fromStdString(problem));
+            }
+        }
+        QCOMPARE(got.size(), messages.size());
+        for (int i = 0; i < got.size(); ++i) {
+            // "{*" stands for the config's shared start, checked in the first row.
+            const QString expected = messages[i];
+            const bool prefix = expected.contains("{*");
+            QVERIFY2(prefix ? got[i].startsWith(expected.section("{*", 0, 0) + "{") &&
+                                  got[i].endsWith(expected.section("{*", 1))
+                            : got[i] == expected,
+                     qPrintable(got[i] + "\n   not " + expected));
+        }
+    }
+
+    void nodeIdIsStableAndOwn()
+    {
+        const std::string id = mqtt::nodeId("0f3c2a1b9d8e7f6a5b4c3d2e1f0a9b8c");
+        QCOMPARE(mqtt::nodeId("0f3c2a1b9d8e7f6a5b4c3d2e1f0a9b8c"), id);
+        QVERIFY(id != mqtt::nodeId("0f3c2a1b9d8e7f6a5b4c3d2e1f0a9b8d"));
+        QVERIFY2(QRegularExpression("^ventrolik-[0-9a-f]{12}$").match(QString::fromStdString(id)).hasMatch(), id.c_str());
     }
 
     void parses()
@@ -230,7 +395,7 @@ private slots:
         const std::vector<std::string_view> views(texts.begin(), texts.end());
         const thermostat::Parsed parsed = thermostat::parse(views);
         QCOMPARE(QString::fromStdString(parsed.problem), problem);
-        if (problem.isEmpty()) {
+        if (problem.isEmpty() && parsed.settings.broker.url.empty()) {
             QCOMPARE(parsed.settings.sensors, (std::vector<std::string>{"a/b", "c/Package id 0"}));
             QCOMPARE(parsed.settings.off, -5.0);
             QCOMPARE(parsed.settings.every, thermostat::Clock::duration(1500ms));

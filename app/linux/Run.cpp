@@ -1,6 +1,9 @@
-// The thermostat on Linux: its loop on the real clock, port and stop signals.
+// The thermostat on Linux: its loop on the real clock, port, stop signals
+// and broker.
 
+#include "Broker.h"
 #include "app/CommandLine.h"
+#include "app/Mqtt.h"
 #include "app/Thermostat.h"
 #include "port/Port.h"
 #include "runtime/Runtime.h"
@@ -8,63 +11,125 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <ctime>
+#include <fstream>
+
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 namespace thermostat {
 
 namespace {
 
-// The real clock, port and stop signals. The stop signals wait until the
-// loop asks for them, so that one that comes mid-write is not lost and the
-// fan is still switched on.
+// The real clock, port and stop signals, and the broker where one is set.
+// The stop signals wait until the loop asks for them, so that one that
+// comes mid-write is not lost and the fan is still switched on.
 class LinuxWorld final : public World {
 public:
-    LinuxWorld()
+    explicit LinuxWorld(std::unique_ptr<BrokerClient> broker) : broker_(std::move(broker))
     {
         sigemptyset(&stops_);
         sigaddset(&stops_, SIGTERM);
         sigaddset(&stops_, SIGINT);
         sigprocmask(SIG_BLOCK, &stops_, nullptr);
+        signals_ = signalfd(-1, &stops_, SFD_CLOEXEC | SFD_NONBLOCK);
     }
+    ~LinuxWorld() override { close(signals_); }
 
     Clock::time_point now() override { return Clock::now(); }
     void switchFan(bool on) override { on ? port::SwitchOn() : port::SwitchOff(); }
     void say(const std::string& line) override { runtime::printError(line + "\n"); }
 
-    std::string waitForStop(Clock::duration duration) override
+    void tell(const Status& status) override
+    {
+        if (broker_)
+            broker_->publish(status);
+    }
+
+    void stopped() override
+    {
+        if (broker_)
+            broker_->leave();
+    }
+
+    // Sleeps in poll() until the time is up, a stop signal comes, or the
+    // broker's socket has something; wakes besides only when the broker
+    // needs working (a keepalive, or another try to connect).
+    Wake wait(Clock::duration duration) override
     {
         const Clock::time_point until = Clock::now() + duration;
         for (;;) {
-            // Another signal may cut the wait short: wait out the rest.
-            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                  std::max(until - Clock::now(), Clock::duration::zero()))
-                                  .count();
-            const timespec timeout{static_cast<std::time_t>(left / 1'000'000'000),
-                                   static_cast<long>(left % 1'000'000'000)};
-            if (const int signal = sigtimedwait(&stops_, nullptr, &timeout); signal > 0)
-                return signal == SIGTERM ? "SIGTERM" : "SIGINT";
-            if (errno == EAGAIN)
+            Clock::time_point wake = until;
+            pollfd ready[2] = {{signals_, POLLIN, 0}, {-1, 0, 0}};
+            if (broker_) {
+                wake = std::min(wake, broker_->nextWork());
+                ready[1] = {broker_->socket(), short(POLLIN | (broker_->wantsWrite() ? POLLOUT : 0)), 0};
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count();
+            if (poll(ready, 2, int(std::clamp<long long>(left, 0, 60'000))) < 0 && errno != EINTR)
+                return {};
+            signalfd_siginfo signal{};
+            if (read(signals_, &signal, sizeof signal) == sizeof signal)
+                return {signal.ssi_signo == SIGTERM ? "SIGTERM" : "SIGINT", std::nullopt};
+            if (broker_) {
+                broker_->work(ready[1].revents & (POLLIN | POLLERR | POLLHUP), ready[1].revents & POLLOUT);
+                if (std::optional<Mode> mode = broker_->takeCommand())
+                    return {{}, mode};
+            }
+            if (Clock::now() >= until)
                 return {};
         }
     }
 
 private:
     sigset_t stops_;
+    int signals_ = -1;
+    std::unique_ptr<BrokerClient> broker_;
 };
+
+// A fan with no sensor: a switch for the broker alone.
+class NoSensors final : public Sensors {
+public:
+    std::vector<Reading> read() override { return {}; }
+};
+
+// This machine's id, made fit for topics, and its name, unless they are set.
+std::string settle(Broker& broker)
+{
+    if (broker.node.empty()) {
+        std::string id;
+        std::ifstream("/etc/machine-id") >> id;
+        if (id.empty())
+            return "this machine has no /etc/machine-id to make its node id from: set one with --node";
+        broker.node = mqtt::nodeId(id);
+    }
+    if (broker.name.empty()) {
+        char host[256] = {};
+        gethostname(host, sizeof host - 1);
+        broker.name = host[0] ? host : broker.node;
+    }
+    return {};
+}
 
 } // namespace
 
-int run(const Settings& settings)
+int run(const Settings& given)
 {
+    Settings settings = given;
     std::string problem;
-    const std::unique_ptr<Sensors> sensors = openSensors(settings.sensors, problem);
-    if (!sensors) {
+    std::unique_ptr<Sensors> sensors =
+        settings.sensors.empty() ? std::make_unique<NoSensors>() : openSensors(settings.sensors, problem);
+    std::unique_ptr<BrokerClient> broker;
+    if (sensors && !settings.broker.url.empty() && (problem = settle(settings.broker)).empty())
+        broker = BrokerClient::make(
+            settings, [](const std::string& line) { runtime::printError(line + "\n"); }, problem);
+    if (!problem.empty()) {
         runtime::printError("ventrolik: " + problem + "\n");
         return 2;
     }
     if (!driverReady())
         return 1;
-    LinuxWorld world;
+    LinuxWorld world(std::move(broker));
     return control(settings, *sensors, world);
 }
 

@@ -1,0 +1,326 @@
+#include "Broker.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <utility>
+
+#include <poll.h>
+
+namespace thermostat {
+
+namespace {
+
+constexpr auto kLongestPause = std::chrono::seconds(30);
+
+// A file's first two lines: the user and the password.
+bool readLogin(const std::string& file, std::string& user, std::string& password)
+{
+    std::ifstream in(file);
+    if (!std::getline(in, user))
+        return false;
+    std::getline(in, password);
+    for (std::string* text : {&user, &password})
+        if (!text->empty() && text->back() == '\r')
+            text->pop_back();
+    return !user.empty();
+}
+
+// systemd's credential of that name, where the unit hands one over.
+std::string credential(const char* name)
+{
+    const char* folder = std::getenv("CREDENTIALS_DIRECTORY");
+    if (!folder)
+        return {};
+    const std::string file = std::string(folder) + "/" + name;
+    return std::ifstream(file).good() ? file : std::string();
+}
+
+// "refused: not authorised", from the broker's answer.
+std::string refusal(int code)
+{
+    std::string answer = mosquitto_connack_string(code);
+    if (answer.starts_with("Connection Refused: "))
+        answer.erase(0, 20);
+    if (answer.ends_with('.'))
+        answer.pop_back();
+    return "refused: " + answer;
+}
+
+// What OpenSSL said, as "error:0A000086:SSL routines::certificate verify
+// failed", cut to its words, with the likely fix.
+std::string tlsFailure(const std::string& logged, const std::string& ca)
+{
+    const std::size_t words = logged.rfind(':');
+    std::string why = "TLS: " + (logged.empty() ? std::string("the handshake failed") : logged.substr(words + 1));
+    if (why.find("certificate verify failed") != std::string::npos)
+        why += ca.empty() ? " (does the system trust the CA that signed the broker's certificate? If not, give it "
+                            "with --broker-ca)"
+                          : " (is '" + ca + "' the CA that signed the broker's certificate?)";
+    return why;
+}
+
+} // namespace
+
+std::unique_ptr<BrokerClient> BrokerClient::make(const Settings& settings, Say say, std::string& problem)
+{
+    mosquitto_lib_init();
+    std::unique_ptr<BrokerClient> client(new BrokerClient(settings, std::move(say)));
+    mosquitto* mosq = client->client_;
+    const Broker& broker = settings.broker;
+    if (!mosq) {
+        problem = "cannot make a client for the broker: " + std::string(std::strerror(errno));
+        return nullptr;
+    }
+    const std::string login = broker.login.empty() ? credential("broker_login") : broker.login;
+    if (!login.empty()) {
+        std::string user, password;
+        if (!readLogin(login, user, password)) {
+            problem = "cannot read the broker's login from '" + login +
+                      "' (the user on its first line, the "
+                      "password on its second)";
+            return nullptr;
+        }
+        mosquitto_username_pw_set(mosq, user.c_str(), password.empty() ? nullptr : password.c_str());
+    }
+    if (broker.url.starts_with("mqtts://")) {
+        const auto file = [](const std::string& name) { return name.empty() ? nullptr : name.c_str(); };
+        const std::string key = broker.key.empty() ? credential("broker_key") : broker.key;
+        // Without a CA of its own, the broker's certificate is checked
+        // against the system's.
+        const int result = mosquitto_tls_set(mosq, file(broker.ca), broker.ca.empty() ? "/etc/ssl/certs" : nullptr,
+                                             file(broker.certificate), file(key), nullptr);
+        if (result != MOSQ_ERR_SUCCESS) {
+            problem =
+                "cannot take the broker's TLS files (" +
+                (broker.ca.empty() ? std::string() : "--broker-ca '" + broker.ca + "' ") +
+                (broker.certificate.empty() ? std::string()
+                                            : "--broker-cert '" + broker.certificate + "' --broker-key '" + key + "'") +
+                "): " + mosquitto_strerror(result);
+            return nullptr;
+        }
+    }
+    // It connects at the loop's first wait, once the fan is switched.
+    return client;
+}
+
+BrokerClient::BrokerClient(const Settings& settings, Say say)
+    : broker_(settings.broker),
+      thermostat_(!settings.sensors.empty()),
+      say_(std::move(say)),
+      client_(mosquitto_new(("ventrolik-" + settings.broker.node).c_str(), true, this))
+{
+    std::string_view rest = std::string_view(broker_.url).substr(broker_.url.find("://") + 3);
+    if (rest.ends_with('/'))
+        rest.remove_suffix(1);
+    port_ = broker_.url.starts_with("mqtts://") ? 8883 : 1883;
+    if (const std::size_t colon = rest.rfind(':'); colon != rest.npos && rest.find(']', colon) == rest.npos) {
+        port_ = std::stoi(std::string(rest.substr(colon + 1)));
+        rest = rest.substr(0, colon);
+    }
+    if (rest.starts_with('[') && rest.ends_with(']'))
+        rest = rest.substr(1, rest.size() - 2);
+    host_ = rest;
+    if (!client_)
+        return;
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Gone without a word (a crash, a cut cable): the broker says offline.
+    const std::string availability = mqtt::topic(broker_, "availability");
+    mosquitto_will_set(client_, availability.c_str(), 7, "offline", 1, true);
+    mosquitto_connect_callback_set(
+        client_, [](mosquitto*, void* self, int code) { static_cast<BrokerClient*>(self)->connected(code); });
+    mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* message) {
+        static_cast<BrokerClient*>(self)->received(
+            message->topic, std::string(static_cast<const char*>(message->payload), std::size_t(message->payloadlen)),
+            message->retain);
+    });
+    mosquitto_log_callback_set(client_, [](mosquitto*, void* self, int level, const char* line) {
+        if (level == MOSQ_LOG_ERR)
+            static_cast<BrokerClient*>(self)->lastError_ = line;
+    });
+}
+
+BrokerClient::~BrokerClient()
+{
+    if (client_)
+        mosquitto_destroy(client_);
+    mosquitto_lib_cleanup();
+}
+
+int BrokerClient::socket() const
+{
+    return mosquitto_socket(client_);
+}
+
+bool BrokerClient::wantsWrite() const
+{
+    return socket() >= 0 && mosquitto_want_write(client_);
+}
+
+Clock::time_point BrokerClient::nextWork() const
+{
+    // Halfway through a keepalive, so that a ping goes out within it.
+    return socket() >= 0 ? Clock::now() + std::chrono::seconds(kKeepalive / 2) : nextTry_;
+}
+
+void BrokerClient::connect()
+{
+    lastError_.clear();
+    refusal_ = 0;
+    const int result = mosquitto_connect_async(client_, host_.c_str(), port_, kKeepalive);
+    const int error = errno;
+    if (result == MOSQ_ERR_EAI)
+        lost("cannot find the host '" + host_ + "'");
+    else if (result == MOSQ_ERR_ERRNO)
+        lost(std::strerror(error));
+    else if (result != MOSQ_ERR_SUCCESS)
+        lost(mosquitto_strerror(result));
+    else
+        flush();
+}
+
+void BrokerClient::work(bool readable, bool writable)
+{
+    if (socket() < 0) {
+        if (Clock::now() >= nextTry_)
+            connect();
+        return;
+    }
+    for (const auto step : {readable ? mosquitto_loop_read : nullptr, writable ? mosquitto_loop_write : nullptr}) {
+        if (!step || socket() < 0)
+            continue;
+        errno = 0;
+        const int result = step(client_, 1);
+        const int error = errno;
+        if (result == MOSQ_ERR_SUCCESS)
+            continue;
+        if (result == MOSQ_ERR_CONN_REFUSED && refusal_)
+            lost(refusal(refusal_));
+        else if (result == MOSQ_ERR_TLS)
+            lost(tlsFailure(lastError_, broker_.ca));
+        else if (result == MOSQ_ERR_ERRNO && error)
+            lost(std::strerror(error));
+        else
+            lost(mosquitto_strerror(result));
+        return;
+    }
+    if (socket() >= 0 && mosquitto_loop_misc(client_) != MOSQ_ERR_SUCCESS)
+        lost("the broker stopped answering");
+    // What the callbacks asked for, sent now that the read is done.
+    if (std::exchange(announceDue_, false) && online_)
+        announce();
+}
+
+void BrokerClient::lost(const std::string& why)
+{
+    // libmosquitto has closed the socket already.
+    online_ = false;
+    const auto pause = std::min<Clock::duration>(std::chrono::seconds(1 << std::min(tries_, 5)), kLongestPause);
+    ++tries_;
+    nextTry_ = Clock::now() + pause;
+    if (!std::exchange(lostSaid_, true))
+        say_("broker: cannot reach " + broker_.url + ": " + why +
+             "; the fan is switched here meanwhile, and the broker is tried again at most every 30 s");
+}
+
+void BrokerClient::connected(int code)
+{
+    if (code != 0) {
+        refusal_ = code;
+        return;
+    }
+    online_ = true;
+    tries_ = 0;
+    lostSaid_ = false;
+    say_("broker: connected to " + broker_.url + " as " + broker_.node);
+    for (const char* what : {"fan/set", "mode/set"})
+        mosquitto_subscribe(client_, nullptr, mqtt::topic(broker_, what).c_str(), 1);
+    mosquitto_subscribe(client_, nullptr, (broker_.prefix + "/status").c_str(), 1);
+    announceDue_ = true;
+}
+
+// Everything a watcher needs, as after a restart of its own or the
+// broker's: the configs, that the fan is here, and what it does.
+void BrokerClient::announce()
+{
+    send(mqtt::discovery(broker_, thermostat_));
+    send({{mqtt::topic(broker_, "availability"), "online"}});
+    if (told_)
+        send(mqtt::state(broker_, {lastOn_, lastMode_, lastReadings_}, thermostat_));
+}
+
+void BrokerClient::received(const std::string& topic, const std::string& payload, bool retained)
+{
+    if (topic == broker_.prefix + "/status") {
+        announceDue_ = announceDue_ || payload == "online";
+        return;
+    }
+    std::string problem;
+    if (const std::optional<Mode> mode = mqtt::command(broker_, topic, payload, retained, problem))
+        commands_.push_back(*mode);
+    else if (!problem.empty())
+        say_("broker: " + problem);
+}
+
+std::optional<Mode> BrokerClient::takeCommand()
+{
+    if (commands_.empty())
+        return std::nullopt;
+    const Mode mode = commands_.front();
+    commands_.pop_front();
+    return mode;
+}
+
+void BrokerClient::publish(const Status& status)
+{
+    lastOn_ = status.on;
+    lastMode_ = status.mode;
+    lastReadings_.assign(status.readings.begin(), status.readings.end());
+    told_ = true;
+    if (!online_)
+        return;
+    // The fan and the mode when they change, the temperature at every
+    // reading.
+    std::vector<mqtt::Message> changed;
+    for (mqtt::Message& message : mqtt::state(broker_, status, thermostat_))
+        if (message.topic.ends_with("/temperature") || sent_[message.topic] != message.payload)
+            changed.push_back(std::move(message));
+    send(changed);
+}
+
+void BrokerClient::send(const std::vector<mqtt::Message>& messages)
+{
+    for (const mqtt::Message& message : messages) {
+        sent_[message.topic] = message.payload;
+        mosquitto_publish(client_, nullptr, message.topic.c_str(), int(message.payload.size()), message.payload.data(),
+                          1, message.retain);
+    }
+    flush();
+}
+
+// Writes what is waiting, as far as the socket takes it now; the loop's
+// wait writes the rest.
+void BrokerClient::flush()
+{
+    if (wantsWrite())
+        mosquitto_loop_write(client_, 1);
+}
+
+void BrokerClient::leave()
+{
+    if (!online_)
+        return;
+    send({{mqtt::topic(broker_, "availability"), "offline"}});
+    mosquitto_disconnect(client_);
+    // A moment for the last words to go out: the fan is on already.
+    for (int round = 0; round < 20 && wantsWrite(); ++round) {
+        pollfd ready{socket(), POLLOUT, 0};
+        if (poll(&ready, 1, 100) > 0)
+            mosquitto_loop_write(client_, 1);
+    }
+}
+
+} // namespace thermostat

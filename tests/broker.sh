@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# The thermostat on a real MQTT broker: Debian's mosquitto, started here on
+# loopback with a plain listener and a TLS one that wants a password, and
+# mosquitto_sub and mosquitto_pub on Home Assistant's side. The temperature
+# comes through the real libsensors, from a hwmon folder of the test's laid
+# over /sys/class in a mount namespace of the program's own (so: as root).
+#
+#   broker.sh PROGRAM RECORDING-IO.DLL
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/common.sh"
+program_arguments "$@"
+command -v mosquitto >/dev/null || { echo "SKIP: no mosquitto here (tools/setup test installs it)"; exit 77; }
+unshare -m true 2>/dev/null || { echo "SKIP: the sensor needs a mount namespace of its own, which takes root"; exit 77; }
+
+work=$(mktemp -d)
+pids=()
+trap 'kill -9 "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work"
+mkdir bin && cp "$ventrolik" "$recording" bin/
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+plain=$(free_port) tls=$(free_port)
+
+# A CA and the broker's certificate from it; another CA; a login.
+certificate() { # NAME CN [SIGNER]
+    openssl req -newkey rsa:2048 -nodes -subj "/CN=$2" -keyout "$1.key" -out "$1.csr" 2>/dev/null
+    if [ -n "${3:-}" ]; then
+        openssl x509 -req -in "$1.csr" -CA "$3.crt" -CAkey "$3.key" -CAcreateserial -days 2 -out "$1.crt" \
+            -extfile <(echo "subjectAltName=DNS:localhost,IP:127.0.0.1") 2>/dev/null
+    else
+        openssl x509 -req -in "$1.csr" -signkey "$1.key" -days 2 -out "$1.crt" 2>/dev/null
+    fi
+}
+certificate ca "Test CA" && certificate server localhost ca && certificate other "Other CA"
+mosquitto_passwd -c -b passwd fan s3cret
+printf 'fan\ns3cret\n' >login && printf 'fan\nwrong\n' >wrong-login
+# It stays the user this is, to read the files here.
+cat >mosquitto.conf <<EOF
+user $(id -un)
+per_listener_settings true
+persistence false
+listener $plain 127.0.0.1
+allow_anonymous true
+listener $tls 127.0.0.1
+cafile $work/ca.crt
+certfile $work/server.crt
+keyfile $work/server.key
+password_file $work/passwd
+allow_anonymous false
+EOF
+start_broker() {
+    mosquitto -c mosquitto.conf >>broker.log 2>&1 &
+    broker=$! && pids+=("$broker")
+    eventually 10 bash -c "exec 3<>/dev/tcp/127.0.0.1/$plain" 2>/dev/null || fail "mosquitto did not start: $(tail -n 3 broker.log)"
+}
+# What Home Assistant's side sees, from now on, retained or not.
+watch() {
+    : >seen
+    mosquitto_sub -p "$plain" -v -t 'ventrolik/#' -t 'homeassistant/#' >seen &
+    pids+=($!)
+    sleep 0.3
+}
+seen() { eventually 10 grep -qxF -- "$1" seen || fail "Home Assistant's side did not see: $1"; }
+said() { eventually 10 grep -qF -- "$1" stderr || fail "the thermostat did not say: $1"; }
+fan() { # on|off: the last write through IO.DLL
+    local want="PortOut 888 0"
+    [ "$1" = on ] && want="PortWordOut 888 1"
+    eventually 10 bash -c "[ \"\$(tail -n 1 calls)\" = '$want' ]" || fail "the fan is not $1 ($(tail -n 1 calls))"
+}
+
+# The sensor: a hwmon device as the kernel lists one, 'ventrotest'.
+mkdir -p class/hwmon/hwmon0 && echo ventrotest >class/hwmon/hwmon0/name
+temperature() { echo "$1" >class/hwmon/hwmon0/temp1_input.new && mv class/hwmon/hwmon0/temp1_input{.new,}; }
+temperature 30000
+thermostat() { # BROKER-OPTIONS...
+    : >stderr && : >calls
+    IO_RECORD_FILE=$work/calls unshare -m sh -c 'mount --bind "$0" /sys/class && exec "$@"' "$work/class" \
+        bin/ventrolik thermostat --sensor ventrotest-virtual-0/temp1 --on 50 --off 40 --every 1 --min-run 0 \
+        --node attic "$@" 2>stderr &
+    program=$! && pids+=("$program")
+}
+
+start_broker
+watch
+thermostat --broker "mqtt://127.0.0.1:$plain"
+said "broker: connected to mqtt://127.0.0.1:$plain as attic"
+seen "ventrolik/attic/availability online"
+seen "ventrolik/attic/fan OFF"
+seen "ventrolik/attic/mode auto"
+seen 'ventrolik/attic/temperature {"celsius":30.0,"sensor":"ventrotest-virtual-0/temp1"}'
+fan off
+echo "ok: online, with its state and temperature"
+
+configs() { mosquitto_sub -p "$plain" -v -t 'homeassistant/+/attic/+/config' --retained-only -W 1 2>/dev/null || true; }
+[ "$(configs | grep -c '"availability_topic":"ventrolik/attic/availability"')" = 3 ] ||
+    fail "not the three discovery configs, retained: $(configs)"
+before=$(grep -c /config seen)
+mosquitto_pub -p "$plain" -t homeassistant/status -m online
+eventually 10 bash -c "[ \$(grep -c /config seen) -ge $((before + 3)) ]" || fail "no configs after Home Assistant's start"
+echo "ok: the discovery configs, retained, and again at Home Assistant's start"
+
+mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m ON && fan on && seen "ventrolik/attic/mode on"
+mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m OFF && fan off && seen "ventrolik/attic/mode off"
+temperature 55000 && fan on && said "fan on: ventrotest-virtual-0/temp1 at 55.0 °C (on at 50.0)"
+temperature 30000 && fan off
+rm class/hwmon/hwmon0/temp1_input && fan on && said "ventrotest-virtual-0/temp1 fails"
+temperature 30000 && fan off
+mosquitto_pub -p "$plain" -t ventrolik/attic/mode/set -m auto && seen "ventrolik/attic/mode auto"
+mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m maybe
+said "broker: ignoring 'maybe' on ventrolik/attic/fan/set: it takes ON or OFF"
+fan off
+echo "ok: on, off and auto from the broker; held off, the fan goes on all the same when hot or when the sensor fails; a wrong command ignored"
+
+# The broker stops: the thermostat goes on; it comes back: everything is
+# there again, retained.
+kill "$broker" && wait "$broker" 2>/dev/null || true
+said "broker: cannot reach mqtt://127.0.0.1:$plain"
+temperature 55000 && fan on
+start_broker
+eventually 40 bash -c "[ \$(grep -c 'broker: connected' stderr) = 2 ]" || fail "not connected again"
+[ "$(grep -c 'broker: cannot reach' stderr)" = 1 ] || fail "the lost broker was said more than once"
+watch
+seen "ventrolik/attic/availability online"
+seen "ventrolik/attic/fan ON"
+[ "$(configs | grep -c /config)" = 3 ] || fail "no discovery configs after the broker's restart"
+echo "ok: switching on without the broker, said once; all there again after its restart"
+
+kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
+seen "ventrolik/attic/availability offline"
+echo "ok: killed, the broker says offline for it"
+
+# TLS with a login, and a command left retained, which a start must not
+# replay; then a wrong password and a CA that didn't sign the broker's
+# certificate, each said once, without a busy retry.
+watch
+temperature 30000
+mosquitto_pub -p "$plain" -r -t ventrolik/attic/fan/set -m ON
+thermostat --broker "mqtts://localhost:$tls" --broker-ca ca.crt --broker-login login
+said "broker: connected to mqtts://localhost:$tls as attic"
+said "broker: ignoring a retained 'ON' on ventrolik/attic/fan/set"
+seen "ventrolik/attic/fan OFF"
+mosquitto_pub -p "$plain" -r -n -t ventrolik/attic/fan/set
+kill -TERM "$program" && wait "$program" || fail "the thermostat ended with status $?"
+fan on
+seen "ventrolik/attic/availability offline"
+echo "ok: over TLS with a password; a retained command not replayed; SIGTERM leaves the fan on and says offline"
+
+for wrong in "--broker-ca ca.crt --broker-login wrong-login|refused: not authorised;" \
+    "--broker-ca other.crt --broker-login login|TLS: certificate verify failed (is 'other.crt' the CA"; do
+    read -ra options <<<"${wrong%|*}"
+    thermostat --broker "mqtts://localhost:$tls" "${options[@]}"
+    said "broker: cannot reach mqtts://localhost:$tls: ${wrong#*|}"
+    fan off
+    tries=$(grep -c "New client connected\|New connection from" broker.log)
+    sleep 3
+    [ $(($(grep -c "New client connected\|New connection from" broker.log) - tries)) -le 3 ] ||
+        fail "a busy retry: $(tail -n 5 broker.log)"
+    [ "$(grep -c 'broker: cannot reach' stderr)" = 1 ] || fail "said more than once: $(cat stderr)"
+    grep 'broker: cannot reach' stderr
+    kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
+done
+echo "ok: a wrong password and a wrong CA refused, with the reason, once, retried slowly"
