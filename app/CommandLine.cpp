@@ -12,7 +12,7 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: ventrolik [on | off]\n"
     "       ventrolik thermostat --sensor NAME [--sensor NAME]... --on TEMP --off TEMP\n"
-    "                            [--every SECONDS] [--min-run SECONDS]\n";
+    "                            [--every SECONDS] [--min-run SECONDS] [--broker URL ...]\n";
 
 constexpr std::string_view kHelp = "Switches a fan on the data lines of the first parallel port (LPT1) on or off.\n"
                                    "Without a command it opens its window.\n"

@@ -72,7 +72,9 @@ grep -q '^#SENSOR=' /etc/default/ventrolik-thermostat || fail "no commented-out 
 # enabled: debhelper's scripts for the unit, found where this release's
 # dh_installsystemd looks.
 dpkg-deb -e "$deb" "$work/control"
-grep -q "deb-systemd-invoke stop 'ventrolik-thermostat.service'" "$work/control/prerm" || fail "removal does not stop the thermostat"
+for unit in ventrolik-thermostat.service ventrolik-thermostat-broker.service; do
+    grep -q "deb-systemd-invoke stop .*'$unit'" "$work/control/prerm" || fail "removal does not stop $unit"
+done
 ok "thermostat: settings installed, service not enabled"
 
 (cd "$work" && env -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &
