@@ -8,7 +8,10 @@
 #include <fstream>
 #include <utility>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 namespace thermostat {
 
@@ -212,6 +215,13 @@ void BrokerClient::work(bool readable, bool writable)
     // What the callbacks asked for, sent now that the read is done.
     if (std::exchange(announceDue_, false) && online_)
         announce();
+    // What comes next is acknowledged at once: a broker that waits for that
+    // before it sends the rest of a command (Nagle's algorithm, which
+    // mosquitto keeps on by default) would hold it up 40 ms.
+    if (const int fd = socket(); fd >= 0) {
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
 }
 
 void BrokerClient::lost(const std::string& why)
@@ -314,13 +324,16 @@ void BrokerClient::leave()
     if (!online_)
         return;
     send({{mqtt::topic(broker_, "availability"), "offline"}});
-    mosquitto_disconnect(client_);
-    // A moment for the last words to go out: the fan is on already.
-    for (int round = 0; round < 20 && wantsWrite(); ++round) {
-        pollfd ready{socket(), POLLOUT, 0};
+    // A moment for the last words to reach the broker: the fan is on
+    // already.
+    for (int round = 0; round < 20 && online_ && wantsWrite(); ++round) {
+        pollfd ready{socket(), short(POLLIN | (wantsWrite() ? POLLOUT : 0)), 0};
         if (poll(&ready, 1, 100) > 0)
-            mosquitto_loop_write(client_, 1);
+            work(ready.revents & (POLLIN | POLLERR | POLLHUP), ready.revents & POLLOUT);
     }
+    mosquitto_disconnect(client_);
+    if (wantsWrite())
+        mosquitto_loop_write(client_, 1);
 }
 
 } // namespace thermostat

@@ -2,7 +2,8 @@
 # PID 1 and udev, the built .deb installed with apt-get, and the thermostat
 # run by systemctl on the kernel's lm75 driver, switching the parallel port
 # at 0x378 through ppdev, then a relay board in a USB port (a gadget on
-# dummy_hcd), which Debian's usbrelay, installed here, gives to plugdev.
+# dummy_hcd), which Debian's usbrelay, installed here, gives to plugdev; and
+# on an MQTT broker, Debian's mosquitto.
 #: needs build/package/ventrolik_*_amd64.deb
 #: reports 5
 if [ -z "${BASH_VERSION:-}" ]; then
@@ -125,8 +126,32 @@ echo "GPIO stopped: $(tail -n 1 /tmp/lines)"
 #= ^GPIO stopped: cp2112 lines 1\.\.\.\.\.\.\.$
 journal | grep "^IO.DLL: LPT1 (0x378) is GPIO"
 #= ^IO\.DLL: LPT1 \(0x378\) is GPIO line 0 of cp2112_gpio, for D0$
-rm /etc/ventrolik.conf
 temperature 30
+
+# On a broker: mosquitto on the guest's loopback, wanting a login, which the
+# broker's unit hands the thermostat as a credential. A command switches the
+# board, and the journal says what came.
+printf 'listener 1883 127.0.0.1\nallow_anonymous false\npassword_file /tmp/passwd\npersistence false\n' >/tmp/mosquitto.conf
+mosquitto_passwd -c -b /tmp/passwd fan s3cret && chmod 644 /tmp/passwd
+mosquitto -d -c /tmp/mosquitto.conf
+printf 'fan\ns3cret\n' >/etc/ventrolik/broker/login
+echo "LPT1=ABCDE" >/etc/ventrolik.conf
+printf 'BROKER=mqtt://127.0.0.1:1883\nBROKER_OPTIONS=--node attic\n' >>/etc/default/ventrolik-thermostat
+systemctl start ventrolik-thermostat-broker
+broker_journal() { journalctl -q -u ventrolik-thermostat-broker -o cat; }
+connected() { broker_journal | grep -q "^broker: connected"; }
+board_is() { [ "$(tail -n 1 /tmp/relays)" = "ABCDE relays $1" ]; }
+eventually 60 connected && eventually 60 board_is 00
+mosquitto_pub -u fan -P s3cret -t ventrolik/attic/fan/set -m ON
+eventually 60 board_is 10
+echo "on from the broker: $(tail -n 1 /tmp/relays)"
+#= ^on from the broker: ABCDE relays 10$
+broker_journal | grep "^broker\|^mode"
+#= ^broker: connected to mqtt://127\.0\.0\.1:1883 as attic$
+#= ^mode on, from the broker$
+systemctl stop ventrolik-thermostat-broker
+sed -i '/^BROKER/d' /etc/default/ventrolik-thermostat
+rm /etc/ventrolik/broker/login /etc/ventrolik.conf
 
 # The port's drivers from the package's list.
 systemctl restart systemd-modules-load

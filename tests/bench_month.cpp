@@ -1,0 +1,101 @@
+// A month of the thermostat's readings on a real broker, on a clock of its
+// own: the loop and the broker's client as they run, with a played sensor
+// and switch, and a reading every 5 s that takes no time. Prints the
+// process's memory and open files after a day and at the end of each week;
+// asserts nothing.
+//
+//   bench_month PORT
+
+#include "app/linux/Broker.h"
+
+#include <poll.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+using namespace thermostat;
+
+namespace {
+
+constexpr auto kEvery = std::chrono::seconds(5);
+constexpr long kReadings = 30L * 24 * 3600 / 5;
+
+class Played final : public Sensors, public World {
+public:
+    explicit Played(BrokerClient& broker) : broker_(broker) {}
+
+    std::vector<Reading> read() override
+    {
+        ++readings_;
+        // A day's swing through both thresholds.
+        return {{"bench-virtual-0/temp1", 45 + 10 * std::sin(double(readings_) / 17280 * 6.283), {}}};
+    }
+    Clock::time_point now() override { return time_; }
+    void switchFan(bool) override {}
+    void say(const std::string&) override {}
+    void tell(const Status& status) override { broker_.publish(status); }
+
+    Wake wait(Clock::duration duration) override
+    {
+        // What the socket has now, until all that was sent is written (a
+        // month in seconds must not outrun the broker); then the time is up
+        // at once.
+        for (int round = 0;; ++round) {
+            pollfd ready{broker_.socket(), short(POLLIN | (broker_.wantsWrite() ? POLLOUT : 0)), 0};
+            const bool events = poll(&ready, 1, round == 0 ? 0 : 1) > 0;
+            broker_.work(ready.revents & (POLLIN | POLLERR | POLLHUP), ready.revents & POLLOUT);
+            if (!events && !broker_.wantsWrite())
+                break;
+        }
+        time_ += duration;
+        if (readings_ == kReadings / 30 || readings_ % (kReadings / 4) == 0)
+            week();
+        return {readings_ >= kReadings ? "the month's end" : "", broker_.takeCommand()};
+    }
+
+private:
+    void week()
+    {
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/self/statm") >> pages >> resident;
+        long files = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+            ++files;
+        std::printf("day %ld: resident %ld KiB, %ld open files\n", readings_ / (kReadings / 30), resident * 4, files);
+        std::fflush(stdout);
+    }
+
+    BrokerClient& broker_;
+    Clock::time_point time_ = Clock::time_point{} + std::chrono::hours(1000);
+    long readings_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::cerr << "usage: bench_month PORT\n";
+        return 2;
+    }
+    Settings settings{{"bench-virtual-0/temp1"}, 50, 40, kEvery, std::chrono::seconds(0), {}};
+    settings.broker.url = std::string("mqtt://127.0.0.1:") + argv[1];
+    settings.broker.node = "month";
+    settings.broker.name = "month";
+    std::string problem;
+    const auto broker = BrokerClient::make(
+        settings, [](const std::string& line) { std::cerr << line << "\n"; }, problem);
+    if (!broker) {
+        std::cerr << problem << "\n";
+        return 1;
+    }
+    Played played(*broker);
+    const auto start = std::chrono::steady_clock::now();
+    control(settings, played, played);
+    std::printf("a month of readings (%ld) in %.1f s\n", kReadings,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+}
