@@ -11,17 +11,21 @@
 
 namespace iodll {
 
-// Done, or why not, in words for the user.
+// Done, or why not, in words for the user; or that the device, which was
+// there, has gone (unplugged), which is said once until it is back.
 class [[nodiscard]] Status {
 public:
-    static Status ok() { return Status({}); }
-    static Status failed(std::string why) { return Status(std::move(why)); }
+    static Status ok() { return Status({}, false); }
+    static Status failed(std::string why) { return Status(std::move(why), false); }
+    static Status gone(std::string why) { return Status(std::move(why), true); }
     explicit operator bool() const { return why_.empty(); }
     const std::string& why() const { return why_; }
+    bool isGone() const { return gone_; }
 
 private:
-    explicit Status(std::string why) : why_(std::move(why)) {}
+    Status(std::string why, bool gone) : why_(std::move(why)), gone_(gone) {}
     std::string why_;
+    bool gone_;
 };
 
 class Output {

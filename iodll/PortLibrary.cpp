@@ -106,7 +106,15 @@ void PortLibrary::sayRefusal(const Target& found, const std::string& line)
 {
     if (found.gone && std::exchange(lpt1Gone_, true))
         return;
-    say(line);
+    if (found.left && std::exchange(lpt1Left_, true))
+        return;
+    say(line + (found.left ? "; it is used again once it is back" : ""));
+}
+
+void PortLibrary::reached(std::uint16_t port)
+{
+    if (isLpt1(port) && std::exchange(lpt1Left_, false))
+        say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
 }
 
 void PortLibrary::sayFailure(Platform* platform, const char* operation, const char* why) noexcept
@@ -144,7 +152,11 @@ Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t
     found = find(look, port);
     if (!found.output)
         return Status::failed(found.refusal);
-    return found.output->write(found.offset, value);
+    Status written = found.output->write(found.offset, value);
+    found.left = written.isGone() && isLpt1(port);
+    if (written)
+        reached(port);
+    return written;
 }
 
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept
