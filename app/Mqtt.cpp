@@ -13,7 +13,7 @@ using thermostat::Broker;
 using thermostat::Mode;
 
 // A JSON string.
-std::string quoted(std::string_view text)
+std::string jsonString(std::string_view text)
 {
     std::string json = "\"";
     for (const char c : text) {
@@ -50,11 +50,11 @@ std::string config(const Broker& broker, std::string_view component, std::string
 // there, and the device it belongs to.
 std::string entity(const Broker& broker, std::string_view name, std::string_view object)
 {
-    return "{\"name\":" + quoted(name) + ",\"unique_id\":" + quoted(broker.node + "_" + std::string(object)) +
-           ",\"availability_topic\":" + quoted(topic(broker, "availability")) + ",\"device\":{\"identifiers\":[" +
-           quoted("ventrolik_" + broker.node) + "],\"name\":" + quoted(broker.name) +
+    return "{\"name\":" + jsonString(name) + ",\"unique_id\":" + jsonString(broker.node + "_" + std::string(object)) +
+           ",\"availability_topic\":" + jsonString(topic(broker, "availability")) + ",\"device\":{\"identifiers\":[" +
+           jsonString("ventrolik_" + broker.node) + "],\"name\":" + jsonString(broker.name) +
            ",\"manufacturer\":\"" VENTROLIK_COMPANY "\",\"model\":\"" VENTROLIK_NAME "\",\"sw_version\":" +
-           quoted(VENTROLIK_VERSION) + "}";
+           jsonString(VENTROLIK_VERSION) + "}";
 }
 
 } // namespace
@@ -68,16 +68,16 @@ std::vector<Message> discovery(const Broker& broker, bool thermostat)
 {
     std::vector<Message> configs{
         {config(broker, "fan", "fan"),
-         entity(broker, "Fan", "fan") + ",\"state_topic\":" + quoted(topic(broker, "fan")) + ",\"command_topic\":" +
-             quoted(topic(broker, "fan/set")) + ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"}"},
+         entity(broker, "Fan", "fan") + ",\"state_topic\":" + jsonString(topic(broker, "fan")) + ",\"command_topic\":" +
+             jsonString(topic(broker, "fan/set")) + ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"}"},
         {config(broker, "sensor", "temperature"),
-         entity(broker, "Temperature", "temperature") + ",\"state_topic\":" + quoted(topic(broker, "temperature")) +
+         entity(broker, "Temperature", "temperature") + ",\"state_topic\":" + jsonString(topic(broker, "temperature")) +
              ",\"value_template\":\"{{ value_json.celsius }}\",\"json_attributes_topic\":" +
-             quoted(topic(broker, "temperature")) +
+             jsonString(topic(broker, "temperature")) +
              ",\"device_class\":\"temperature\",\"unit_of_measurement\":\"°C\",\"state_class\":\"measurement\"}"},
         {config(broker, "select", "mode"),
-         entity(broker, "Mode", "mode") + ",\"state_topic\":" + quoted(topic(broker, "mode")) +
-             ",\"command_topic\":" + quoted(topic(broker, "mode/set")) + ",\"options\":[\"auto\",\"on\",\"off\"]}"},
+         entity(broker, "Mode", "mode") + ",\"state_topic\":" + jsonString(topic(broker, "mode")) +
+             ",\"command_topic\":" + jsonString(topic(broker, "mode/set")) + ",\"options\":[\"auto\",\"on\",\"off\"]}"},
     };
     if (!thermostat)
         configs[1].payload.clear(), configs[2].payload.clear();
@@ -111,9 +111,10 @@ std::vector<Message> state(const Broker& broker, const thermostat::Status& statu
     }
     if (hottest)
         messages.push_back({topic(broker, "temperature"), "{\"celsius\":" + thermostat::decimal(hottest->celsius, 1) +
-                                                              ",\"sensor\":" + quoted(hottest->sensor) + "}"});
+                                                              ",\"sensor\":" + jsonString(hottest->sensor) + "}"});
     else if (!problem.empty())
-        messages.push_back({topic(broker, "temperature"), "{\"celsius\":null,\"problem\":" + quoted(problem) + "}"});
+        messages.push_back(
+            {topic(broker, "temperature"), "{\"celsius\":null,\"problem\":" + jsonString(problem) + "}"});
     return messages;
 }
 
