@@ -98,10 +98,10 @@ private:
     std::vector<std::pair<std::string, std::unique_ptr<Output>>> outputs_;
     std::vector<std::string> settingSaid_; // what was wrong in the setting, said once each
     bool lpt1Said_ = false;
-    std::string lpt1_;      // the device LPT1 was last, as messages name it
-    std::string lpt1Path_;  // and its file
-    bool lpt1Gone_ = false; // and it has gone since: said once, and its return
-    bool lpt1Left_ = false; // its output found it gone (GPIO chips, which are not listed)
+    std::string lpt1_;       // the device LPT1 was last, as messages name it
+    std::string lpt1Path_;   // and its file
+    bool lpt1Gone_ = false;  // and it has gone since: said once, and its return
+    bool lpt1Left_ = false;  // its output found it gone (GPIO chips, which are not listed)
     bool directSaid_ = false;
 };
 
