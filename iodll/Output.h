@@ -11,21 +11,17 @@
 
 namespace iodll {
 
-// Done, or why not, in words for the user; or that the device, which was
-// there, has gone (unplugged), which is said once until it is back.
+// Done, or why not, in words for the user.
 class [[nodiscard]] Status {
 public:
-    static Status ok() { return Status({}, false); }
-    static Status failed(std::string why) { return Status(std::move(why), false); }
-    static Status gone(std::string why) { return Status(std::move(why), true); }
+    static Status ok() { return Status({}); }
+    static Status failed(std::string why) { return Status(std::move(why)); }
     explicit operator bool() const { return why_.empty(); }
     const std::string& why() const { return why_; }
-    bool isGone() const { return gone_; }
 
 private:
-    Status(std::string why, bool gone) : why_(std::move(why)), gone_(gone) {}
+    explicit Status(std::string why) : why_(std::move(why)) {}
     std::string why_;
-    bool gone_;
 };
 
 class Output {

@@ -106,15 +106,7 @@ void PortLibrary::sayRefusal(const Target& found, const std::string& line)
 {
     if (found.gone && std::exchange(lpt1Gone_, true))
         return;
-    if (found.left && std::exchange(lpt1Left_, true))
-        return;
-    say(line + (found.left ? "; it is used again once it is back" : ""));
-}
-
-void PortLibrary::reached(std::uint16_t port)
-{
-    if (isLpt1(port) && std::exchange(lpt1Left_, false))
-        say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
+    say(line);
 }
 
 void PortLibrary::sayFailure(Platform* platform, const char* operation, const char* why) noexcept
@@ -152,11 +144,7 @@ Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t
     found = find(look, port);
     if (!found.output)
         return Status::failed(found.refusal);
-    Status written = found.output->write(found.offset, value);
-    found.left = written.isGone() && isLpt1(port);
-    if (written)
-        reached(port);
-    return written;
+    return found.output->write(found.offset, value);
 }
 
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept

@@ -71,7 +71,6 @@ private:
         int offset = 0;
         std::string refusal; // when there is no output
         bool gone = false;   // LPT1 was there and is not: said once, not at every call
-        bool left = false;   // LPT1's output was there and is not: the same
     };
 
     // What is there; with `lpt1`, the relay boards and the setting too, and
@@ -87,8 +86,6 @@ private:
     Status writeByte(const Look& look, std::uint16_t port, std::uint8_t value, Target& found);
     // Says why `found` has no output, once while LPT1 is gone.
     void sayRefusal(const Target& found, const std::string& line);
-    // After a write to LPT1 that went through: says once that it is back.
-    void reached(std::uint16_t port);
     void say(const std::string& line);
     void sayOnce(bool& said, const std::string& line);
 
@@ -101,7 +98,6 @@ private:
     std::string lpt1_;       // the device LPT1 was last, as messages name it
     std::string lpt1Path_;   // and its file
     bool lpt1Gone_ = false;  // and it has gone since: said once, and its return
-    bool lpt1Left_ = false;  // its output found it gone (GPIO chips, which are not listed)
     bool directSaid_ = false;
 };
 
