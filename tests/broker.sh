@@ -11,7 +11,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 program_arguments "$@"
 command -v mosquitto >/dev/null || { echo "SKIP: no mosquitto here (tools/setup test installs it)"; exit 77; }
-unshare -m true 2>/dev/null || { echo "SKIP: the sensor needs a mount namespace of its own, which takes root"; exit 77; }
+# A mount namespace whose mounts stay in it, in a chroot too (whose root is
+# no mount point to make private): only /sys's are made the namespace's own.
+# (A command, not a function, so that $! is the program's own process.)
+namespaced=(unshare -m --propagation unchanged sh -c 'mount --make-rslave /sys && mount --bind "$0" /sys/class && exec "$@"')
+"${namespaced[@]}" / true 2>/dev/null || { echo "SKIP: the sensor needs a mount namespace of its own, which takes root"; exit 77; }
 
 work=$(mktemp -d)
 pids=()
@@ -74,8 +78,7 @@ temperature() { echo "$1" >class/hwmon/hwmon0/temp1_input.new && mv class/hwmon/
 temperature 30000
 thermostat() { # BROKER-OPTIONS...
     : >stderr && : >calls
-    IO_RECORD_FILE=$work/calls unshare -m sh -c 'mount --bind "$0" /sys/class && exec "$@"' "$work/class" \
-        bin/ventrolik thermostat --sensor ventrotest-virtual-0/temp1 --on 50 --off 40 --every 1 --min-run 0 \
+    IO_RECORD_FILE=$work/calls "${namespaced[@]}" "$work/class" bin/ventrolik thermostat --sensor ventrotest-virtual-0/temp1 --on 50 --off 40 --every 1 --min-run 0 \
         --node attic "$@" 2>stderr &
     program=$! && pids+=("$program")
 }
