@@ -31,8 +31,9 @@ certificate() { # NAME CN [SIGNER]
     if [ -n "${3:-}" ]; then
         openssl x509 -req -in "$1.csr" -CA "$3.crt" -CAkey "$3.key" -CAcreateserial -days 2 -out "$1.crt" \
             -extfile <(echo "subjectAltName=DNS:localhost,IP:127.0.0.1") 2>/dev/null
-    else
-        openssl x509 -req -in "$1.csr" -signkey "$1.key" -days 2 -out "$1.crt" 2>/dev/null
+    else # a CA as OpenSSL 3.5 wants one: version 3, and saying it is a CA
+        openssl x509 -req -in "$1.csr" -signkey "$1.key" -days 2 -out "$1.crt" \
+            -extfile <(printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n') 2>/dev/null
     fi
 }
 certificate ca "Test CA" && certificate server localhost ca && certificate other "Other CA"
@@ -138,8 +139,8 @@ echo "ok: killed, the broker says offline for it"
 watch
 temperature 30000
 mosquitto_pub -p "$plain" -r -t ventrolik/attic/fan/set -m ON
-thermostat --broker "mqtts://localhost:$tls" --broker-ca ca.crt --broker-login login
-said "broker: connected to mqtts://localhost:$tls as attic"
+thermostat --broker "mqtts://127.0.0.1:$tls" --broker-ca ca.crt --broker-login login
+said "broker: connected to mqtts://127.0.0.1:$tls as attic"
 said "broker: ignoring a retained 'ON' on ventrolik/attic/fan/set"
 seen "ventrolik/attic/fan OFF"
 mosquitto_pub -p "$plain" -r -n -t ventrolik/attic/fan/set
@@ -149,10 +150,12 @@ seen "ventrolik/attic/availability offline"
 echo "ok: over TLS with a password; a retained command not replayed; SIGTERM leaves the fan on and says offline"
 
 for wrong in "--broker-ca ca.crt --broker-login wrong-login|refused: not authorised;" \
-    "--broker-ca other.crt --broker-login login|TLS: certificate verify failed (is 'other.crt' the CA"; do
+    "--broker-ca other.crt --broker-login login|TLS: "; do
     read -ra options <<<"${wrong%|*}"
-    thermostat --broker "mqtts://localhost:$tls" "${options[@]}"
-    said "broker: cannot reach mqtts://localhost:$tls: ${wrong#*|}"
+    thermostat --broker "mqtts://127.0.0.1:$tls" "${options[@]}"
+    said "broker: cannot reach mqtts://127.0.0.1:$tls: ${wrong#*|}"
+    # Debian 13's libmosquitto gives no reason for a failed handshake.
+    [ "${wrong#*|}" != "TLS: " ] || said "(is 'other.crt' the CA that signed the broker's certificate?)"
     fan off
     tries=$(grep -c "New client connected\|New connection from" broker.log)
     sleep 3

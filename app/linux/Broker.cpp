@@ -59,7 +59,8 @@ std::string tlsFailure(const std::string& logged, const std::string& ca)
 {
     const std::size_t words = logged.rfind(':');
     std::string why = "TLS: " + (logged.empty() ? std::string("the handshake failed") : logged.substr(words + 1));
-    if (why.find("certificate verify failed") != std::string::npos)
+    // libmosquitto 2.0.21 (Debian 13) logs no reason: the likely one is said.
+    if (logged.empty() || why.find("certificate verify failed") != std::string::npos)
         why += ca.empty() ? " (does the system trust the CA that signed the broker's certificate? If not, give it "
                             "with --broker-ca)"
                           : " (is '" + ca + "' the CA that signed the broker's certificate?)";
@@ -177,10 +178,8 @@ void BrokerClient::connect()
     const int error = errno;
     if (result == MOSQ_ERR_EAI)
         lost("cannot find the host '" + host_ + "'");
-    else if (result == MOSQ_ERR_ERRNO)
-        lost(std::strerror(error));
     else if (result != MOSQ_ERR_SUCCESS)
-        lost(mosquitto_strerror(result));
+        lost(failure(result, error));
     else
         flush();
 }
@@ -200,14 +199,7 @@ void BrokerClient::work(bool readable, bool writable)
         const int error = errno;
         if (result == MOSQ_ERR_SUCCESS)
             continue;
-        if (result == MOSQ_ERR_CONN_REFUSED && refusal_)
-            lost(refusal(refusal_));
-        else if (result == MOSQ_ERR_TLS)
-            lost(tlsFailure(lastError_, broker_.ca));
-        else if (result == MOSQ_ERR_ERRNO && error)
-            lost(std::strerror(error));
-        else
-            lost(mosquitto_strerror(result));
+        lost(failure(result, error));
         return;
     }
     if (socket() >= 0 && mosquitto_loop_misc(client_) != MOSQ_ERR_SUCCESS)
@@ -222,6 +214,22 @@ void BrokerClient::work(bool readable, bool writable)
         const int on = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
     }
+}
+
+// Why a connection failed, from libmosquitto's result and errno.
+std::string BrokerClient::failure(int result, int error) const
+{
+    if (result == MOSQ_ERR_CONN_REFUSED && refusal_)
+        return refusal(refusal_);
+    // Debian 13's libmosquitto calls a failed handshake a protocol error,
+    // its own or the system's: before the broker's answer on TLS, it is the
+    // handshake.
+    const bool protocol = result == MOSQ_ERR_PROTOCOL || (result == MOSQ_ERR_ERRNO && error == EPROTO);
+    if (result == MOSQ_ERR_TLS || (protocol && broker_.url.starts_with("mqtts://") && !online_))
+        return tlsFailure(lastError_, broker_.ca);
+    if (result == MOSQ_ERR_ERRNO && error)
+        return std::strerror(error);
+    return mosquitto_strerror(result);
 }
 
 void BrokerClient::lost(const std::string& why)

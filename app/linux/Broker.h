@@ -54,6 +54,7 @@ public:
 private:
     BrokerClient(const Settings& settings, Say say);
     void connect();
+    std::string failure(int result, int error) const;
     void lost(const std::string& why);
     void connected(int code);
     void received(const std::string& topic, const std::string& payload, bool retained);
