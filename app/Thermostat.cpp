@@ -134,13 +134,15 @@ bool isTopicPrefix(std::string_view prefix)
            });
 }
 
-// mqtt://host[:port] or mqtts://host[:port]: what is wrong with it, or
-// nothing.
-std::string urlProblem(std::string_view url)
+// mqtt://host[:port] or mqtts://host[:port], taken into `broker`: what is
+// wrong with it, or nothing.
+std::string takeUrl(std::string_view url, Broker& broker)
 {
     const std::size_t scheme = url.find("://");
     if (scheme == url.npos || (url.substr(0, scheme) != "mqtt" && url.substr(0, scheme) != "mqtts"))
         return "mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+    broker.tls = url.substr(0, scheme) == "mqtts";
+    broker.port = broker.tls ? 8883 : 1883;
     std::string_view host = url.substr(scheme + 3);
     if (host.ends_with('/'))
         host.remove_suffix(1);
@@ -149,10 +151,15 @@ std::string urlProblem(std::string_view url)
         const std::optional<double> port = number(host.substr(colon + 1));
         if (!port || *port < 1 || *port > 65535 || *port != double(int(*port)))
             return "a port from 1 to 65535 after the host";
+        broker.port = int(*port);
         host = host.substr(0, colon);
     }
     if (host.empty() || host.find_first_of("/?#@ ") != host.npos)
         return "a host name or address after the scheme";
+    if (host.starts_with('[') && host.ends_with(']'))
+        host = host.substr(1, host.size() - 2);
+    broker.url = url;
+    broker.host = host;
     return {};
 }
 
@@ -205,9 +212,8 @@ Parsed parse(std::span<const std::string_view> words)
             const auto duration = std::chrono::round<Clock::duration>(std::chrono::duration<double>(*count));
             (option == "--every" ? settings.every : settings.minRun) = duration;
         } else if (option == "--broker") {
-            if (!urlProblem(value).empty())
-                return wrong(urlProblem(value));
-            settings.broker.url = value;
+            if (const std::string problem = takeUrl(value, settings.broker); !problem.empty())
+                return wrong(problem);
         } else if (option == "--broker-login" || option == "--broker-ca" || option == "--broker-cert" ||
                    option == "--broker-key") {
             if (value.empty())

@@ -21,6 +21,9 @@ using Clock = std::chrono::steady_clock;
 // An MQTT broker the thermostat joins as a device, or none (an empty url).
 struct Broker {
     std::string url; // mqtt://host[:port] or mqtts://host[:port]
+    std::string host; // from the url: a name or address, without brackets
+    int port = 1883;  // 1883, or 8883 for mqtts, unless the url says
+    bool tls = false;
     // Files: the CA that signs the broker's certificate, this client's own
     // certificate and key, and the login (user, then password, a line each).
     std::string ca, certificate, key, login;

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -84,6 +85,8 @@ int main(int argc, char** argv)
     }
     Settings settings{{"bench-virtual-0/temp1"}, 50, 40, kEvery, std::chrono::seconds(0), {}};
     settings.broker.url = std::string("mqtt://127.0.0.1:") + argv[1];
+    settings.broker.host = "127.0.0.1";
+    settings.broker.port = std::atoi(argv[1]);
     settings.broker.node = "month";
     settings.broker.name = "month";
     std::string problem;

@@ -335,7 +335,8 @@ private slots:
     {
         QFETCH(QString, what);
         QFETCH(QStringList, messages);
-        const thermostat::Broker broker{"mqtt://hub", {}, {}, {}, {}, "attic", "Attic \"north\"", "ha"};
+        thermostat::Broker broker;
+        broker.node = "attic", broker.name = "Attic \"north\"", broker.prefix = "ha";
         const bool thermostat = !what.startsWith("switch");
         QStringList got;
         const auto add = [&](const std::vector<mqtt::Message>& sent) {
@@ -395,6 +396,10 @@ private slots:
         const std::vector<std::string_view> views(texts.begin(), texts.end());
         const thermostat::Parsed parsed = thermostat::parse(views);
         QCOMPARE(QString::fromStdString(parsed.problem), problem);
+        if (problem.isEmpty() && !parsed.settings.broker.url.empty()) {
+            QCOMPARE(parsed.settings.broker.host, std::string("::1"));
+            QCOMPARE(parsed.settings.broker.port, 8883);
+        }
         if (problem.isEmpty() && parsed.settings.broker.url.empty()) {
             QCOMPARE(parsed.settings.sensors, (std::vector<std::string>{"a/b", "c/Package id 0"}));
             QCOMPARE(parsed.settings.off, -5.0);

@@ -90,7 +90,7 @@ std::unique_ptr<BrokerClient> BrokerClient::make(const Settings& settings, Say s
         }
         mosquitto_username_pw_set(mosq, user.c_str(), password.empty() ? nullptr : password.c_str());
     }
-    if (broker.url.starts_with("mqtts://")) {
+    if (broker.tls) {
         const auto file = [](const std::string& name) { return name.empty() ? nullptr : name.c_str(); };
         const std::string key = broker.key.empty() ? credential("broker_key") : broker.key;
         // Without a CA of its own, the broker's certificate is checked
@@ -117,17 +117,6 @@ BrokerClient::BrokerClient(const Settings& settings, Say say)
       say_(std::move(say)),
       client_(mosquitto_new(("ventrolik-" + settings.broker.node).c_str(), true, this))
 {
-    std::string_view rest = std::string_view(broker_.url).substr(broker_.url.find("://") + 3);
-    if (rest.ends_with('/'))
-        rest.remove_suffix(1);
-    port_ = broker_.url.starts_with("mqtts://") ? 8883 : 1883;
-    if (const std::size_t colon = rest.rfind(':'); colon != rest.npos && rest.find(']', colon) == rest.npos) {
-        port_ = std::stoi(std::string(rest.substr(colon + 1)));
-        rest = rest.substr(0, colon);
-    }
-    if (rest.starts_with('[') && rest.ends_with(']'))
-        rest = rest.substr(1, rest.size() - 2);
-    host_ = rest;
     if (!client_)
         return;
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -174,10 +163,10 @@ void BrokerClient::connect()
 {
     lastError_.clear();
     refusal_ = 0;
-    const int result = mosquitto_connect_async(client_, host_.c_str(), port_, kKeepalive);
+    const int result = mosquitto_connect_async(client_, broker_.host.c_str(), broker_.port, kKeepalive);
     const int error = errno;
     if (result == MOSQ_ERR_EAI)
-        lost("cannot find the host '" + host_ + "'");
+        lost("cannot find the host '" + broker_.host + "'");
     else if (result != MOSQ_ERR_SUCCESS)
         lost(failure(result, error));
     else
@@ -225,7 +214,7 @@ std::string BrokerClient::failure(int result, int error) const
     // its own or the system's: before the broker's answer on TLS, it is the
     // handshake.
     const bool protocol = result == MOSQ_ERR_PROTOCOL || (result == MOSQ_ERR_ERRNO && error == EPROTO);
-    if (result == MOSQ_ERR_TLS || (protocol && broker_.url.starts_with("mqtts://") && !online_))
+    if (result == MOSQ_ERR_TLS || (protocol && broker_.tls && !online_))
         return tlsFailure(lastError_, broker_.ca);
     if (result == MOSQ_ERR_ERRNO && error)
         return std::strerror(error);

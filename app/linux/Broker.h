@@ -66,8 +66,6 @@ private:
     const bool thermostat_;
     const Say say_;
     mosquitto* client_ = nullptr;
-    std::string host_;
-    int port_ = 1883;
     bool online_ = false;
     bool lostSaid_ = false;
     int tries_ = 0;
