@@ -195,7 +195,7 @@ private slots:
                              << "'--on' takes a temperature in °C, not 'nan'";
         QTest::newRow("no pause between readings") << QStringList{"--sensor", "a/b", "--on=5", "--off=4", "--every=0"}
                                                    << "'--every' takes a number of seconds from 1 up, not '0'";
-        QTest::newRow("a broker, and no sensor") << QStringList{"--broker", "mqtts://[::1]:8883/"} << "";
+        QTest::newRow("a broker, and no sensor") << QStringList{"--broker", "mqtts://[::1]:8884/"} << "";
         QTest::newRow("not an MQTT URL") << QStringList{"--broker", "http://hub"}
                                          << "'--broker' takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not 'http://hub'";
         QTest::newRow("no such port") << QStringList{"--broker=mqtt://hub:65536"}
@@ -398,7 +398,7 @@ private slots:
         QCOMPARE(QString::fromStdString(parsed.problem), problem);
         if (problem.isEmpty() && !parsed.settings.broker.url.empty()) {
             QCOMPARE(parsed.settings.broker.host, std::string("::1"));
-            QCOMPARE(parsed.settings.broker.port, 8883);
+            QCOMPARE(parsed.settings.broker.port, 8884);
         }
         if (problem.isEmpty() && parsed.settings.broker.url.empty()) {
             QCOMPARE(parsed.settings.sensors, (std::vector<std::string>{"a/b", "c/Package id 0"}));
