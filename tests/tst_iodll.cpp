@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <fstream>
 #include <map>
+#include <set>
 
 namespace fs = std::filesystem;
 using iodll::PortLibrary;
@@ -76,7 +77,8 @@ struct Machine {
     int featureError = 0;
 
     // GPIO chips as the kernel's GPIO bus lists them: a label, and a name or
-    // "" per line, "*" ending one held by another program; on a USB device
+    // "" per line, "*" ending one held by another program, "+" one that our
+    // holder keeps; on a USB device
     // ("1-2", with a serial number "1-2 A1") or not.
     void addGpioChip(int number, const std::string& label, const QStringList& lines, const QString& usb = {})
     {
@@ -98,6 +100,8 @@ struct Machine {
     }
     std::map<std::string, std::pair<std::string, QStringList>> gpioChips;
     int requestError = 0;
+    bool holderLetsGo = true;
+    std::set<std::uint32_t> letGo;
 
     int gpioIoctl(int fd, unsigned long request, void* argument)
     {
@@ -108,12 +112,16 @@ struct Machine {
             info->lines = std::uint32_t(lines.size());
         } else if (request == GPIO_V2_GET_LINEINFO_IOCTL) {
             auto* info = static_cast<gpio_v2_line_info*>(argument);
+            const std::uint32_t offset = info->offset; // the kernel fills in the rest
+            *info = gpio_v2_line_info{};
+            info->offset = offset;
             QString line = lines.value(int(info->offset));
-            if (line.endsWith('*')) {
+            if (line.endsWith('*') || (line.endsWith('+') && !letGo.contains(info->offset))) {
                 info->flags = GPIO_V2_LINE_FLAG_USED;
-                std::strcpy(info->consumer, "gpioset");
-                line.chop(1);
+                std::strcpy(info->consumer, line.endsWith('*') ? "gpioset" : "ventrolik");
             }
+            if (line.endsWith('*') || line.endsWith('+'))
+                line.chop(1);
             std::strncpy(info->name, line.toStdString().c_str(), sizeof info->name - 1);
         } else if (request == GPIO_V2_GET_LINE_IOCTL) {
             auto* line = static_cast<gpio_v2_line_request*>(argument);
@@ -214,6 +222,18 @@ struct Machine {
             calls << QString("outb %1 %2").arg(port).arg(value);
         };
         system.report = [this](const std::string& line) { reports << QString::fromStdString(line); };
+        system.holdLines = [this](int, const fs::path& chip, const std::vector<std::uint32_t>& offsets) {
+            QStringList numbers;
+            for (std::uint32_t offset : offsets)
+                numbers << QString::number(offset);
+            calls << QString("hold %1 of %2").arg(numbers.join(','), QString::fromStdString(chip.string()));
+        };
+        system.letGoLine = [this](const fs::path&, std::uint32_t offset) {
+            calls << QString("ask the holder for %1").arg(offset);
+            if (holderLetsGo)
+                letGo.insert(offset);
+            return holderLetsGo;
+        };
         return PortLibrary(iodll::linuxPlatform(system));
     }
 };
@@ -593,6 +613,53 @@ private slots:
         ports.wordOut(888, 2);
         QCOMPARE(machine.calls.mid(0, calls.size()), calls);
         QVERIFY2(machine.reports.value(0).startsWith("LPT1 (0x378) is GPIO line"), qPrintable(machine.reports.value(0)));
+        QCOMPARE(machine.reports.value(1), report);
+    }
+
+    // Lines outlive the program in the holder, as a port's data does, but
+    // for a service's, which systemd would end; the holder gives them back
+    // to the next program that asks.
+    void gpioHolder_data()
+    {
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("holderLetsGo");
+        QTest::addColumn<QStringList>("calls"); // after writing 1, and at the end
+        QTest::addColumn<QString>("report");
+        const QStringList chip1 = {"open /dev/gpiochip0", "close", "open /dev/gpiochip1"};
+        QTest::newRow("a command's lines are held")
+            << "0,2" << "/user.slice/session-3.scope" << true
+            << chip1 + QStringList{"request 0,2 by ventrolik, 1", "hold 0,2 of /dev/gpiochip1", "close", "close"} << "";
+        QTest::newRow("a service's are not")
+            << "0" << "/system.slice/ventrolik-thermostat.service" << true
+            << chip1 + QStringList{"request 0 by ventrolik, 1", "close", "close"} << "";
+        QTest::newRow("a held line is asked back")
+            << "4" << "/user.slice/session-3.scope" << true
+            << chip1 + QStringList{"ask the holder for 4", "request 4 by ventrolik, 1", "hold 4 of /dev/gpiochip1"}
+            << "";
+        QTest::newRow("a holder that won't give it back")
+            << "4" << "/system.slice/ventrolik-thermostat.service" << false
+            << chip1 + QStringList{"ask the holder for 4", "close"}
+            << "cannot write 0x1 to port 0x378: GPIO line 4 of cp2112_gpio (gpiochip1) is held by 'ventrolik' (the "
+               "window, the thermostat, or the holder that keeps the line as a command set it, which 'pkill -x "
+               "ventrolik-hold' ends; the thermostat's service can't ask it)";
+    }
+
+    void gpioHolder()
+    {
+        QFETCH(QString, lines);
+        QFETCH(QString, unit);
+        QFETCH(bool, holderLetsGo);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, report);
+        Machine machine;
+        machine.addGpioChip(0, "INT3450:00", {"LED", "FAN"});
+        machine.addGpioChip(1, "cp2112_gpio", {"", "", "", "", "+", "", "", ""});
+        std::ofstream(fs::path(machine.proc.path().toStdString()) / "cgroup") << "0::" << unit.toStdString() << "\n";
+        machine.environment["VENTROLIK_LPT1"] = "cp2112_gpio lines=" + lines.toStdString();
+        machine.holderLetsGo = holderLetsGo;
+        machine.ports().out(888, 1);
+        QCOMPARE(machine.calls.mid(0, calls.size()), calls);
         QCOMPARE(machine.reports.value(1), report);
     }
 

@@ -15,17 +15,11 @@ std::string deviceError(const std::string& action, int error, const std::filesys
     return "cannot " + action + " '" + device.string() + "': " + std::strerror(error);
 }
 
-namespace {
-
-// Whether this process is the thermostat's service, or a unit made from it
-// (an instance, or a copy named after it): its control group is that
-// system service's own. systemd's INVOCATION_ID won't tell, as every
-// process started anywhere below a unit inherits it.
-bool isTheService(const System& system)
+std::string serviceUnit(const System& system)
 {
     const std::optional<std::string> groups = readText(system.cgroupFile.string(), nullptr);
     if (!groups)
-        return false;
+        return {};
     std::string_view rest = *groups;
     while (!rest.empty()) {
         const std::string_view line = rest.substr(0, rest.find('\n'));
@@ -36,10 +30,21 @@ bool isTheService(const System& system)
             continue;
         const std::string_view path = line.substr(line.find(":/") + 1);
         const std::string_view unit = path.substr(path.rfind('/') + 1);
-        return path.starts_with("/system.slice/") && unit.starts_with("ventrolik-thermostat") &&
-               unit.ends_with(".service");
+        if (path.starts_with("/system.slice/") && unit.ends_with(".service"))
+            return std::string(unit);
+        return {};
     }
-    return false;
+    return {};
+}
+
+namespace {
+
+// Whether this process is the thermostat's service, or a unit made from it
+// (an instance, or a copy named after it). systemd's INVOCATION_ID won't
+// tell, as every process started anywhere below a unit inherits it.
+bool isTheService(const System& system)
+{
+    return serviceUnit(system).starts_with("ventrolik-thermostat");
 }
 
 std::string permissionHint(const System& system, const std::filesystem::path& device, const std::string& group)

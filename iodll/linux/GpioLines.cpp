@@ -8,7 +8,10 @@
 //
 // The lines are requested at the first write, with the values it sets, and
 // then held while the program runs: the window and the thermostat keep
-// them. Once released, the chip's driver decides what the lines do.
+// them. When the program ends they go to a holder (GpioHolder.cpp), which
+// keeps them as set until a program wants them again, as a port keeps its
+// data; in a system service, which systemd ends whole, the chip's driver
+// decides what released lines do.
 
 #include "../Setting.h"
 #include "Linux.h"
@@ -40,7 +43,12 @@ bool isNumber(const std::string& word)
 class GpioLinesOutput final : public Output {
 public:
     GpioLinesOutput(System& system, GpioLines lines) : system_(system), wanted_(std::move(lines)) {}
-    ~GpioLinesOutput() override { close(); }
+    ~GpioLinesOutput() override
+    {
+        if (lines_ >= 0 && system_.holdLines && serviceUnit(system_).empty())
+            system_.holdLines(lines_, device_, offsets_);
+        close();
+    }
 
     Status reach() override { return chip_ >= 0 ? Status::ok() : open(); }
 
@@ -180,11 +188,19 @@ private:
             }
             if (std::ranges::find(offsets_, info->offset) != offsets_.end())
                 return failed("GPIO line '" + shown(line) + "' is named twice: each data line needs a line of its own");
-            if (info->flags & GPIO_V2_LINE_FLAG_USED)
+            if ((info->flags & GPIO_V2_LINE_FLAG_USED) && !takenBack(*info))
                 return failed(heldBy(*info));
             offsets_.push_back(info->offset);
         }
         return Status::ok();
+    }
+
+    // Whether a line that our holder keeps is ours now.
+    bool takenBack(gpio_v2_line_info& info)
+    {
+        if (text(info.consumer) != "ventrolik" || !system_.letGoLine || !system_.letGoLine(device_, info.offset))
+            return false;
+        return system_.ioctl(chip_, GPIO_V2_GET_LINEINFO_IOCTL, &info) >= 0 && !(info.flags & GPIO_V2_LINE_FLAG_USED);
     }
 
     // "0-7", or the names where the lines have them: "GPIO17, GPIO27, ...".
@@ -201,8 +217,11 @@ private:
 
     std::string heldBy(const gpio_v2_line_info& info) const
     {
-        return "GPIO line " + std::to_string(info.offset) + " of " + chipName_ + " is held by '" +
-               (info.consumer[0] ? text(info.consumer) : std::string("the kernel")) +
+        const std::string line = "GPIO line " + std::to_string(info.offset) + " of " + chipName_ + " is held by '";
+        if (text(info.consumer) == "ventrolik")
+            return line + "ventrolik' (the window, the thermostat, or the holder that keeps the line as a command "
+                          "set it, which 'pkill -x ventrolik-hold' ends; the thermostat's service can't ask it)";
+        return line + (info.consumer[0] ? text(info.consumer) : std::string("the kernel")) +
                "' (stop that program, or choose another line)";
     }
 

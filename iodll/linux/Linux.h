@@ -31,6 +31,10 @@ struct OpenHints {
     const char* busy;    // EBUSY
 };
 
+// The system service this process runs in ("ventrolik-thermostat.service"),
+// from its control group; empty outside one.
+std::string serviceUnit(const System& system);
+
 // What to tell the user when `device` can't be opened, with a hint at the
 // fix: for a refusal, who may open the device, and what the user, or the
 // systemd service the library runs in, would change.

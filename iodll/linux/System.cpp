@@ -62,6 +62,8 @@ System linuxSystem()
         const char* value = std::getenv(name);
         return value ? std::optional<std::string>(value) : std::nullopt;
     };
+    system.holdLines = holdGpioLines;
+    system.letGoLine = letGoGpioLine;
     // The line in one write, so that another program writing to the same
     // terminal can't cut into it: glibc from 2.37 on writes a printf to
     // unbuffered stderr 128 bytes at a time.

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace iodll {
 
@@ -49,10 +50,19 @@ struct System {
     // `first` on, and the write itself.
     std::function<bool(std::uint16_t first, int count)> directIoAllowed;
     std::function<void(std::uint16_t port, std::uint8_t value)> outb;
+    // Keeps GPIO lines as they are set once this process lets them go, in
+    // a holder process of their own; and asks a line's holder to let it go,
+    // true once it has. Empty: lines are simply released.
+    std::function<void(int lines, const std::filesystem::path& chip, const std::vector<std::uint32_t>& offsets)> holdLines;
+    std::function<bool(const std::filesystem::path& chip, std::uint32_t offset)> letGoLine;
     // One line for the user.
     std::function<void(const std::string& line)> report;
 };
 
 System linuxSystem();
+
+// The real holder of GPIO lines.
+void holdGpioLines(int lines, const std::filesystem::path& chip, const std::vector<std::uint32_t>& offsets);
+bool letGoGpioLine(const std::filesystem::path& chip, std::uint32_t offset);
 
 } // namespace iodll
