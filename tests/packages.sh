@@ -37,6 +37,8 @@ ok() { echo "ok: $*"; }
 
 # --- The Debian package, as Debian's tools see it. ---
 lintian --fail-on error,warning "$out"/ventrolik_$version-1_amd64.changes || fail "lintian"
+arm64=$out/ventrolik_$version-1_arm64.changes
+[ ! -f "$arm64" ] || lintian --fail-on error,warning "$arm64" || fail "lintian, arm64"
 dpkg-deb -x "$deb" "$work/deb"
 desktop-file-validate "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$work/deb/usr/share/metainfo/org.kestrova.Ventrolik.metainfo.xml" >/dev/null ||

@@ -47,7 +47,8 @@ bool isTheService(const System& system)
     return serviceUnit(system).starts_with("ventrolik-thermostat");
 }
 
-std::string permissionHint(const System& system, const std::filesystem::path& device, const std::string& group)
+std::string permissionHint(const System& system, const std::filesystem::path& device, const std::string& group,
+                           const char* rule)
 {
     const bool service = isTheService(system);
     const auto join = [&](const std::string& name) {
@@ -62,8 +63,8 @@ std::string permissionHint(const System& system, const std::filesystem::path& de
     const std::string is = "it is " + shown(access->owner) + ":" + shown(access->group) + " " + mode;
     if ((access->mode & 060) == 060)
         return is + ": " + join(shown(access->group));
-    return is + ", for its owner alone: the group '" + group + "' should have it, as the package's udev rule gives it " +
-           "('sudo udevadm trigger' applies the rules)";
+    return is + ", for its owner alone: the group '" + group + "' should have it, " +
+           (rule ? rule : "as the package's udev rule gives it") + " ('sudo udevadm trigger' applies the rules)";
 }
 
 } // namespace
@@ -76,7 +77,7 @@ std::string describeOpenError(const System& system, int error, const std::filesy
     switch (error) {
     case EACCES:
     case EPERM:
-        hint = permissionHint(system, device, hints.group);
+        hint = permissionHint(system, device, hints.group, hints.rule);
         break;
     case ENOENT:
     case ENODEV:

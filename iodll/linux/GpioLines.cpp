@@ -27,7 +27,11 @@ namespace iodll {
 
 namespace {
 
-constexpr OpenHints kHints{"lp", "is the GPIO bridge plugged in?", nullptr};
+// The package's rule gives lp the chips of USB bridges; a board's own chip
+// is given by a rule the user enables.
+constexpr OpenHints kHints{"lp", "is the GPIO bridge plugged in?", nullptr,
+                           "as the package's udev rule gives a USB bridge's chip, and its rule for a Raspberry Pi's "
+                           "header once linked into /etc/udev/rules.d: /usr/share/ventrolik/61-ventrolik-raspberry-pi.rules"};
 
 std::string text(const char (&field)[GPIO_MAX_NAME_SIZE])
 {

@@ -13,7 +13,7 @@ namespace iodll {
 
 namespace {
 
-constexpr OpenHints kHints{"lp", "is the relay board plugged in?", nullptr};
+constexpr OpenHints kHints{"lp", "is the relay board plugged in?", nullptr, nullptr};
 
 class HidRelayBoard final : public DeviceRelayOutput {
 public:

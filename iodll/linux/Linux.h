@@ -29,6 +29,7 @@ struct OpenHints {
     const char* group;   // that such devices belong to, for EACCES and EPERM
     const char* missing; // ENOENT, ENODEV, ENXIO
     const char* busy;    // EBUSY
+    const char* rule;    // how the group gets them, if not by the package's udev rule
 };
 
 // The system service this process runs in ("ventrolik-thermostat.service"),

@@ -14,7 +14,7 @@ namespace iodll {
 
 std::string describeOpenError(const System& system, int error, const std::filesystem::path& device)
 {
-    static constexpr OpenHints kHints{"lp", "load the 'ppdev' module: modprobe ppdev", "another driver holds the port"};
+    static constexpr OpenHints kHints{"lp", "load the 'ppdev' module: modprobe ppdev", "another driver holds the port", nullptr};
     return describeOpenError(system, error, device, kHints);
 }
 

@@ -10,7 +10,7 @@ namespace iodll {
 
 namespace {
 
-constexpr OpenHints kHints{"dialout", "is the relay module plugged in?",
+constexpr OpenHints kHints{"dialout", "is the relay module plugged in?", nullptr,
                            "another program holds the port; on some desktops 'brltty' takes CH340 ports: "
                            "sudo apt-get remove brltty"};
 

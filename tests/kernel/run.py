@@ -13,6 +13,11 @@ seen, in order:
     #: reports 1               how many lines IO.DLL prints (default 0)
     #: builds i686 x86_64      a boot for each Windows build, windows-BUILD
     #: needs PATTERN           a file the steps need (from the source folder)
+    #: machine raspi3b         an emulated Raspberry Pi 3 on Debian's arm64
+                               kernel, with the arm64 package's program; a
+                               line "observe N" from the guest is answered
+                               with what GPIO N is from outside ("output
+                               high"), read through QEMU's monitor
     STEP
     #= PATTERN                 a line that must come next (a regular expression)
     #! PATTERN                 a line that must not come before the next #= line
@@ -31,6 +36,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -54,6 +60,7 @@ class Scenario:
     reports: int = 0
     build: str = ""
     needs: str = ""  # a file of the build, as a pattern from the source folder
+    machine: str = ""
 
 
 def ports(bases):
@@ -83,11 +90,14 @@ def scenarios():
                     builds = values
                 elif key == "needs":
                     scenario.needs = values[0]
+                elif key == "machine" and values == ["raspi3b"]:
+                    scenario.machine = values[0]
                 else:
                     raise SystemExit(f"{file}: unknown setting '{key}'")
         for build in builds:
             name = f"{scenario.name}-{build}" if build else scenario.name
-            found.append(Scenario(name, file, scenario.qemu, scenario.expected, scenario.reports, build, scenario.needs))
+            found.append(Scenario(name, file, scenario.qemu, scenario.expected, scenario.reports, build, scenario.needs,
+                                  scenario.machine))
     return found
 
 
@@ -114,18 +124,19 @@ def module_code(file):
     skip(f"{file.name}: a compression this test can't unpack")
 
 
-def kernel(work):
-    """The kernel that linux-image-amd64 depends on here, and the modules the
-    scenarios load, unpacked once into the work folder, each with a list
-    (NAME.load) of what to load for it, in order: what it needs, then itself,
-    leaving out what is built in."""
-    depends = run("apt-cache", "depends", "linux-image-amd64")
+def kernel(work, meta="linux-image-amd64", modules=MODULES):
+    """The kernel that linux-image-amd64 (or another such package) depends on
+    here, and the modules the scenarios load, unpacked once into the work
+    folder, each with a list (NAME.load) of what to load for it, in order:
+    what it needs, then itself, leaving out what is built in; and the
+    Raspberry Pi 3's device tree, where the package has it."""
+    depends = run("apt-cache", "depends", meta)
     match = re.search(r"Depends: (linux-image-\S+)", depends)
     if not match:
-        skip(f"no kernel package: apt-cache depends linux-image-amd64 said {depends.strip()!r}")
+        skip(f"no kernel package: apt-cache depends {meta} said {depends.strip()!r}")
     package = match.group(1)
-    folder = work / package
-    if (folder / "ready").exists() and (folder / "ready").read_text().split() == MODULES + ["builtin"]:
+    folder = work / package.replace(":", "_")
+    if (folder / "ready").exists() and (folder / "ready").read_text().split() == modules + ["builtin"]:
         return folder
     print(f"fetching {package}")
     shutil.rmtree(folder, ignore_errors=True)
@@ -155,14 +166,16 @@ def kernel(work):
             needs = needs.group(1).decode().split(",") if needs and needs.group(1) else []
             return [step for need in needs for step in order(module_name(need), seen)] + [name]
 
-        for wanted in MODULES:
+        for wanted in modules:
             steps = order(module_name(wanted), set())
             (folder / "modules" / f"{module_name(wanted)}.load").write_text(" ".join(steps) + "\n")
         for name, data in code.items():
             (folder / "modules" / f"{name}.ko").write_bytes(data)
         shutil.copy(kernels[0], folder / "vmlinuz")
         shutil.copy(builtins[0], folder / "modules" / "modules.builtin")  # for modprobe in a full boot
-    (folder / "ready").write_text(" ".join(MODULES + ["builtin"]))
+        for tree in (download / "root").glob("usr/lib/linux-image-*/broadcom/bcm2837-rpi-3-b.dtb"):
+            shutil.copy(tree, folder / "pi3.dtb")
+    (folder / "ready").write_text(" ".join(modules + ["builtin"]))
     return folder
 
 
@@ -190,8 +203,12 @@ def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
             target = root / library.lstrip("/")
             target.parent.mkdir(parents=True, exist_ok=True)
             shutil.copy(library, target)
+    return cpio(root, work / "initramfs.cpio")
+
+
+def cpio(root, archive):
+    """The folder as an initramfs."""
     files = run("find", ".", cwd=root)
-    archive = work / "initramfs.cpio"
     with open(archive, "wb") as out:
         subprocess.run(["busybox", "cpio", "-o", "-H", "newc"], input=files.encode(), cwd=root, stdout=out,
                        stderr=subprocess.DEVNULL, check=True)
@@ -249,6 +266,114 @@ def judge(scenario, returncode, lines):
     return None
 
 
+# The emulated Raspberry Pi 3: its GPIO registers, as QEMU's monitor reads
+# them (function select, 3 bits a line; level, a bit a line), and where the
+# host keeps arm64 libraries.
+PI_GPIO = 0x3F200000
+PI_MODULES = ["bcm2835_thermal"]
+ARM64_LIBRARIES = [Path("/usr/lib/aarch64-linux-gnu"), Path("/lib/aarch64-linux-gnu")]
+
+
+def pi_initramfs(work, kernel_folder, deb):
+    """The arm64 package's files and the arm64 libraries they need, with
+    Debian's arm64 busybox, the Pi's modules, the init and the scenarios."""
+    root = work / "pi-root"
+    shutil.rmtree(root, ignore_errors=True)
+    for folder in ["proc", "sys", "dev", "tmp", "etc", "modules", "usr/lib/aarch64-linux-gnu", "usr/bin"]:
+        (root / folder).mkdir(parents=True)
+    for link in ["bin", "lib"]:
+        (root / link).symlink_to(f"usr/{link}")
+    with tempfile.TemporaryDirectory(dir=work) as download:
+        run("apt-get", "download", "busybox-static:arm64", cwd=download)
+        run("dpkg-deb", "-x", next(Path(download).glob("*.deb")), Path(download) / "root")
+        shutil.copy(Path(download) / "root/bin/busybox", root / "bin/busybox")
+    run("dpkg-deb", "-x", deb, root)
+    shutil.copy(HERE / "init", root / "init")
+    shutil.copytree(HERE / "scenarios", root / "scenarios")
+    (root / "etc/passwd").write_text("root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/:/bin/sh\n")
+    (root / "etc/group").write_text("root:x:0:\nlp:x:7:\nuser:x:1000:\n")
+    for module in (kernel_folder / "modules").iterdir():
+        shutil.copy(module, root / "modules")
+    programs = [file for file in (root / "usr/lib").rglob("*") if file.is_file() and file.read_bytes()[:4] == b"\x7fELF"]
+    seen, wanted = set(), [*programs]
+    while wanted:
+        for name in re.findall(r"\(NEEDED\).*\[(.+)\]", run("readelf", "-d", wanted.pop())):
+            if name in seen:
+                continue
+            seen.add(name)
+            found = next((folder / name for folder in ARM64_LIBRARIES if (folder / name).exists()), None)
+            if not found:
+                skip(f"no arm64 {name} on this machine (tools/setup test installs the arm64 libraries)")
+            shutil.copy(found, root / "usr/lib/aarch64-linux-gnu" / name)
+            wanted.append(found)
+    shutil.copy(ARM64_LIBRARIES[0] / "ld-linux-aarch64.so.1", root / "usr/lib/ld-linux-aarch64.so.1")
+    return cpio(root, work / "pi-initramfs.cpio")
+
+
+class PiMonitor:
+    """QEMU's monitor of the emulated Pi, over a socket: what a GPIO line
+    is, seen from outside the guest."""
+
+    def __init__(self, path):
+        self.path, self.socket = path, None
+
+    def command(self, text):
+        import socket
+        if not self.socket:
+            self.socket = socket.socket(socket.AF_UNIX)
+            self.socket.connect(str(self.path))
+            self.read()
+        self.socket.sendall(text.encode() + b"\n")
+        return self.read()
+
+    def read(self):
+        answer = b""
+        while not answer.endswith(b"(qemu) "):
+            answer += self.socket.recv(4096)
+        return answer.decode(errors="replace")
+
+    def word(self, address):
+        found = re.search(rf"{address:x}: (0x[0-9a-f]+)", self.command(f"xp /1wx {address:#x}"))
+        return int(found.group(1), 16)
+
+    def line(self, number):
+        function = self.word(PI_GPIO + 4 * (number // 10)) >> (3 * (number % 10)) & 7
+        level = self.word(PI_GPIO + 0x34) >> number & 1
+        return f"{'input' if function == 0 else 'output' if function == 1 else f'function {function}'} " \
+               f"{'high' if level else 'low'}"
+
+
+def pi_qemu(kernel_folder, archive, scenario, work):
+    """One boot of the emulated Pi, answering the guest's "observe N"."""
+    monitor_path = Path(tempfile.mkdtemp(dir=work)) / "monitor"
+    command = ["qemu-system-aarch64", "-M", "raspi3b", "-accel", "tcg", "-display", "none", "-no-reboot",
+               "-kernel", str(kernel_folder / "vmlinuz"), "-dtb", str(kernel_folder / "pi3.dtb"),
+               "-initrd", str(archive), "-serial", "null", "-serial", "stdio",
+               "-monitor", f"unix:{monitor_path},server=on,wait=off",
+               "-append", f"console=ttyS1 quiet panic=-1 iomem=relaxed ventrolik.scenario={scenario}"]
+    qemu = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            encoding="utf-8", errors="replace")
+    timer = threading.Timer(int(os.environ.get("KERNEL_BOOT_SECONDS", 900)), qemu.kill)
+    timer.start()
+    monitor, lines, returncode = PiMonitor(monitor_path), [], None
+    try:
+        for line in qemu.stdout:
+            lines.append(line.rstrip("\r\n"))
+            observe = re.fullmatch(r"observe (\d+)", lines[-1])
+            if observe:
+                qemu.stdin.write(monitor.line(int(observe.group(1))) + "\n")
+                qemu.stdin.flush()
+            elif lines[-1].endswith(f"scenario {scenario} ends"):
+                returncode = 0  # the Pi can't power itself off
+                break
+    finally:
+        timer.cancel()
+        qemu.kill()
+        qemu.wait()
+        shutil.rmtree(monitor_path.parent, ignore_errors=True)
+    return returncode if returncode is not None else qemu.returncode, lines
+
+
 def check_qemu():
     """Skips the test, saying why, where QEMU can't boot a machine here."""
     if not shutil.which("qemu-system-x86_64"):
@@ -280,8 +405,16 @@ class Machine:
         """The Windows build's folder that the scenario runs, if any."""
         return next((folder for folder in self.builds if folder.name == f"mingw-{scenario.build}"), None)
 
+    def prepare_pi(self, deb):
+        """The Pi's kernel and initramfs, for its scenarios."""
+        self.pi_kernel = kernel(self.work, "linux-image-arm64:arm64", PI_MODULES)
+        self.pi_archive = pi_initramfs(self.work, self.pi_kernel, deb)
+
     def boot(self, scenario):
         start = time.monotonic()
+        if scenario.machine:
+            returncode, lines = pi_qemu(self.pi_kernel, self.pi_archive, scenario.file.stem, self.work)
+            return scenario, judge(scenario, returncode, lines), lines, time.monotonic() - start
         programs = (f"ventrolik.program={self.ventrolik.resolve()} ventrolik.tests={HERE.parent} "
                     f"ventrolik.windows={self.build(scenario) or ''}")
         returncode, lines = qemu(self.kernel, self.archive, scenario.file.stem, scenario.qemu, programs, self.work)
@@ -324,6 +457,12 @@ def main():
         if not list(HERE.parent.parent.glob(scenario.needs)):
             print(f"SKIP: {scenario.name}: no {scenario.needs} (tools/package makes it)")
             rows.remove(scenario)
+    pi = [scenario for scenario in rows if scenario.machine]
+    if pi and not shutil.which("qemu-system-aarch64"):
+        print(f"SKIP: {', '.join(scenario.name for scenario in pi)}: qemu-system-aarch64 is not installed")
+        rows = [scenario for scenario in rows if not scenario.machine]
+    elif pi:
+        machine.prepare_pi(sorted(HERE.parent.parent.glob(pi[0].needs))[-1])
     passed = failed = 0
     if any(scenario.build for scenario in rows) and not machine.wine_prefix():
         failed += 1
