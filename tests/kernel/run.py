@@ -194,8 +194,9 @@ def initramfs(work, kernel_folder, iodll, ioprobe, relayplay):
     shutil.copy(ioprobe, root / "opt/ioprobe")
     shutil.copy(relayplay, root / "opt/relayplay")
     # Names for the users and groups the steps use, as messages show them.
-    (root / "etc/passwd").write_text("root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/:/bin/sh\n")
-    (root / "etc/group").write_text("root:x:0:\nlp:x:7:\nuser:x:1000:\n")
+    (root / "etc/passwd").write_text("root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/:/bin/sh\n"
+                                     "fan:x:1001:1001:fan:/:/bin/sh\n")
+    (root / "etc/group").write_text("root:x:0:\nlp:x:7:fan\nuser:x:1000:\nfan:x:1001:\n")
     for module in (kernel_folder / "modules").iterdir():
         shutil.copy(module, root / "modules")
     for binary in [iodll, ioprobe, relayplay]:
@@ -287,11 +288,14 @@ def pi_initramfs(work, kernel_folder, deb):
         run("apt-get", "download", "busybox-static:arm64", cwd=download)
         run("dpkg-deb", "-x", next(Path(download).glob("*.deb")), Path(download) / "root")
         shutil.copy(Path(download) / "root/bin/busybox", root / "bin/busybox")
-    run("dpkg-deb", "-x", deb, root)
+        # The program, its IO.DLL and its rules, not the units
+        run("dpkg-deb", "-x", deb, Path(download) / "package")
+        shutil.copytree(Path(download) / "package/usr", root / "usr", symlinks=True, dirs_exist_ok=True)
     shutil.copy(HERE / "init", root / "init")
     shutil.copytree(HERE / "scenarios", root / "scenarios")
-    (root / "etc/passwd").write_text("root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/:/bin/sh\n")
-    (root / "etc/group").write_text("root:x:0:\nlp:x:7:\nuser:x:1000:\n")
+    (root / "etc/passwd").write_text("root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/:/bin/sh\n"
+                                     "fan:x:1001:1001:fan:/:/bin/sh\n")
+    (root / "etc/group").write_text("root:x:0:\nlp:x:7:fan\nuser:x:1000:\nfan:x:1001:\n")
     for module in (kernel_folder / "modules").iterdir():
         shutil.copy(module, root / "modules")
     programs = [file for file in (root / "usr/lib").rglob("*") if file.is_file() and file.read_bytes()[:4] == b"\x7fELF"]

@@ -4,7 +4,7 @@
 # releases a line as an input, so what a command sets is kept by our holder.
 #: machine raspi3b
 #: needs build/package/ventrolik_*_arm64.deb
-#: reports 9
+#: reports 11
 # pin N [STEP]: GPIO N as the host sees it now, "STEP: output high"
 pin() { local seen; echo "observe $1"; read -r seen; echo "${2:-GPIO$1}: $seen"; }
 # The SoC's sensor at whole degrees, moved through its zone's offset.
@@ -13,10 +13,10 @@ temperature() { echo $(($(cat $zone/offset) + $1 * 1000 - $(cat $zone/temp))) >$
 stty -echo
 load bcm2835_thermal
 export VENTROLIK_LPT1="pinctrl-bcm2835 lines=GPIO17"
-# The chip as Debian leaves it, for root alone; then as the package's rule
-# gives it to lp
-setpriv --reuid=1000 --regid=7 --clear-groups ventrolik on
-#= IO\.DLL: cannot write 0x1 .*\(it is root:root 0600, for its owner alone: the group 'lp' should have it, as the package's udev rule gives a USB bridge's chip, and its rule for a Raspberry Pi's header once linked into /etc/udev/rules\.d: /usr/share/ventrolik/61-ventrolik-raspberry-pi\.rules
+# The chip as Debian leaves it, for root alone, to a user in lp; then as
+# the package's rule gives it to lp
+su -s /bin/sh fan -c 'ventrolik on'
+#= IO\.DLL: there is no GPIO chip 'pinctrl-bcm2835' that can be read \(cannot open '/dev/gpiochip0': Permission denied \(it is root:root 0600, for its owner alone: the group 'lp' should have it, as the package's udev rule gives a USB bridge's chip, and its rule for a Raspberry Pi's header once linked into /etc/udev/rules\.d: /usr/share/ventrolik/61-ventrolik-raspberry-pi\.rules
 chgrp 7 /dev/gpiochip* && chmod 0660 /dev/gpiochip*
 pin 17 "at boot"
 #= ^at boot: input low$
@@ -24,7 +24,7 @@ pin 17 "at boot"
 # From a script: what 'on' and 'off' set stays after they exit.
 ventrolik on
 pin 17 "after 'ventrolik on'"
-#= IO\.DLL: LPT1 \(0x378\) is GPIO line 17 of pinctrl-bcm2835, for D0$
+#= IO\.DLL: LPT1 \(0x378\) is GPIO line GPIO17 of pinctrl-bcm2835, for D0$
 #= ^after 'ventrolik on': output high$
 ventrolik off
 pin 17 "after 'ventrolik off'"
@@ -37,7 +37,7 @@ pin 17 "a second later"
 VENTROLIK_LPT1="pinctrl-bcm2835 lines=GPIO22,GPIO27" ventrolik on
 pin 22 "D0 on"
 pin 27 "D1"
-#= IO\.DLL: LPT1 \(0x378\) is GPIO lines 22, 27 of pinctrl-bcm2835, for D0-D1$
+#= IO\.DLL: LPT1 \(0x378\) is GPIO lines GPIO22, GPIO27 of pinctrl-bcm2835, for D0-D1$
 #= ^D0 on: output high$
 #= ^D1: output low$
 VENTROLIK_LPT1="pinctrl-bcm2835 lines=GPIO17 active-low" ventrolik on
@@ -45,8 +45,8 @@ pin 17 "on, active-low"
 #= ^on, active-low: output low$
 
 # A user outside the chip's group
-setpriv --reuid=1000 --regid=1000 --clear-groups ventrolik on
-#= IO\.DLL: cannot write 0x1 to port 0x378: there is no GPIO chip 'pinctrl-bcm2835' that can be read \(cannot open '/dev/gpiochip.*': Permission denied \(it is root:lp 0660: add your user to the 'lp' group, then log in again\)\)$
+su -s /bin/sh user -c 'ventrolik on'
+#= IO\.DLL: there is no GPIO chip 'pinctrl-bcm2835' that can be read \(cannot open '/dev/gpiochip.*': Permission denied \(it is root:lp 0660: add your user to the 'lp' group, then log in again\)\)$
 
 # The thermostat on the SoC's own sensor: on at 55 °C, off at 35 °C, the
 # line an output all along, and the fan left on when it is stopped.
