@@ -106,6 +106,14 @@ void PortLibrary::sayRefusal(const Target& found, const std::string& line)
 {
     if (found.gone && std::exchange(lpt1Gone_, true))
         return;
+#ifndef _WIN32
+    if (found.left && std::exchange(lpt1Left_, true))
+        return;
+    if (found.left) {
+        say(line + "; it is used again once it is back");
+        return;
+    }
+#endif
     say(line);
 }
 
@@ -144,7 +152,15 @@ Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t
     found = find(look, port);
     if (!found.output)
         return Status::failed(found.refusal);
+#ifdef _WIN32
     return found.output->write(found.offset, value);
+#else
+    Status written = found.output->write(found.offset, value);
+    found.left = written.isGone() && isLpt1(port);
+    if (written && isLpt1(port) && std::exchange(lpt1Left_, false))
+        say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
+    return written;
+#endif
 }
 
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept

@@ -71,6 +71,9 @@ private:
         int offset = 0;
         std::string refusal; // when there is no output
         bool gone = false;   // LPT1 was there and is not: said once, not at every call
+#ifndef _WIN32
+        bool left = false;   // LPT1's output was there and is not: the same
+#endif
     };
 
     // What is there; with `lpt1`, the relay boards and the setting too, and
@@ -98,6 +101,9 @@ private:
     std::string lpt1_;       // the device LPT1 was last, as messages name it
     std::string lpt1Path_;   // and its file
     bool lpt1Gone_ = false;  // and it has gone since: said once, and its return
+#ifndef _WIN32
+    bool lpt1Left_ = false;  // its output found it gone (GPIO chips, which are not listed)
+#endif
     bool directSaid_ = false;
 };
 

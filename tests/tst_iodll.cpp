@@ -102,6 +102,7 @@ struct Machine {
     int requestError = 0;
     bool holderLetsGo = true;
     std::set<std::uint32_t> letGo;
+    int setError = 0;
 
     int gpioIoctl(int fd, unsigned long request, void* argument)
     {
@@ -138,6 +139,8 @@ struct Machine {
         } else if (request == GPIO_V2_LINE_SET_VALUES_IOCTL) {
             const auto* values = static_cast<gpio_v2_line_values*>(argument);
             calls << QString("set %1 of %2").arg(values->bits).arg(values->mask);
+            errno = setError;
+            return setError ? -1 : 0;
         } else {
             calls << "unexpected ioctl";
             return -1;
@@ -824,6 +827,33 @@ private slots:
                               "LPT1 (0x378) is back: relay board USBRelay2 'ABCDE' on /dev/hidraw0"}));
         QCOMPARE(machine.calls.filter("open"), (QStringList{"open /dev/hidraw0", "open /dev/hidraw0"})); // its ID, then to write
         QCOMPARE(machine.calls.filter("feature").size(), 4); // two relays, twice
+    }
+
+    // A USB bridge's GPIO chip unplugged under the thermostat, and plugged
+    // in again.
+    void lostGpioChipIsSaidOnceAndItsReturnOnce()
+    {
+        Machine machine;
+        machine.addGpioChip(0, "cp2112_gpio", {"", ""});
+        machine.environment["VENTROLIK_LPT1"] = "cp2112_gpio lines=0";
+        PortLibrary ports = machine.ports();
+        ports.wordOut(888, 1);
+        machine.setError = ENODEV; // its lines, held, answer so
+        ports.out(888, 0);
+        machine.gpioChips.clear(); // and then it is not listed
+        fs::remove_all(fs::path(machine.proc.path().toStdString()) / "gpio");
+        ports.out(888, 0);
+        ports.wordOut(888, 1);
+        machine.setError = 0;
+        machine.addGpioChip(0, "cp2112_gpio", {"", ""});
+        ports.wordOut(888, 1);
+        ports.out(888, 0);
+        QCOMPARE(machine.reports,
+                 (QStringList{"LPT1 (0x378) is GPIO line 0 of cp2112_gpio, for D0",
+                              "cannot write 0x0 to port 0x378: cannot set the GPIO lines of '/dev/gpiochip0': No such "
+                              "device; it is used again once it is back",
+                              "LPT1 (0x378) is back: GPIO line 0 of cp2112_gpio"}));
+        QCOMPARE(machine.calls.filter("request").size(), 2);
     }
 
     void directIoWritesWhereNoDeviceIsAndSaysSoOnce()

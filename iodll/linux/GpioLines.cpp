@@ -61,12 +61,18 @@ public:
     {
         if (offset != kData) // only the data lines are wired
             return Status::ok();
-        if (Status reached = reach(); !reached)
-            return reached;
+        missing_ = false;
+        Status done = reach();
         const std::uint64_t all = (std::uint64_t(1) << offsets_.size()) - 1;
-        Status done = lines_ < 0 ? request(value & all, all) : set(value & all, all);
+        if (done)
+            done = lines_ < 0 ? request(value & all, all) : set(value & all, all);
         if (!done)
             close();
+        // A chip that was there and is not (a USB bridge unplugged) has
+        // gone, which is said once until it is back.
+        if (!done && had_ && missing_)
+            return Status::gone(done.why());
+        had_ = had_ || done;
         return done;
     }
 
@@ -89,6 +95,7 @@ private:
         for (const auto& device : devices) {
             const int fd = system_.open(device);
             if (fd < 0) {
+                missing_ = missing_ || errno == ENOENT || errno == ENODEV || errno == ENXIO;
                 if (refused.empty())
                     refused = describeOpenError(system_, errno, device, kHints);
                 continue;
@@ -116,6 +123,7 @@ private:
                           "in /dev/gpio/by-path, which stays with its USB port)");
         if (chip_ >= 0)
             return findLines(lineCount_);
+        missing_ = missing_ || byLabel;
         if (!byLabel && !refused.empty())
             return Status::failed(refused);
         if (list.empty() && !refused.empty())
@@ -246,6 +254,7 @@ private:
             return Status::ok();
         }
         const int error = errno;
+        missing_ = error == ENODEV;
         if (error == EBUSY)
             for (std::uint32_t offset : offsets_) {
                 gpio_v2_line_info info{};
@@ -261,8 +270,10 @@ private:
     Status set(std::uint64_t values, std::uint64_t all)
     {
         gpio_v2_line_values set{values, all};
-        if (system_.ioctl(lines_, GPIO_V2_LINE_SET_VALUES_IOCTL, &set) < 0)
+        if (system_.ioctl(lines_, GPIO_V2_LINE_SET_VALUES_IOCTL, &set) < 0) {
+            missing_ = errno == ENODEV;
             return Status::failed(deviceError("set the GPIO lines of", errno, device_));
+        }
         return Status::ok();
     }
 
@@ -289,6 +300,8 @@ private:
     std::vector<std::uint32_t> offsets_;
     int chip_ = -1;
     int lines_ = -1;
+    bool had_ = false;     // the lines were driven once
+    bool missing_ = false; // the last failure was of a chip that is not there
 };
 
 } // namespace
