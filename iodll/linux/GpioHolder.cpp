@@ -73,6 +73,10 @@ bool mayTake(int connection, gid_t chipGroup)
     signal(SIGPIPE, SIG_IGN);
     if (chdir("/") != 0)
         _exit(1);
+    // Where the program had closed its standard input, the lines may have
+    // its number.
+    if (lines < 3)
+        lines = fcntl(lines, F_DUPFD_CLOEXEC, 3);
     // Nothing of the program's but the lines: a script that reads the
     // program's output must see its end.
     const int null = open("/dev/null", O_RDWR);
@@ -124,7 +128,12 @@ void holdGpioLines(int lines, const std::filesystem::path& chip, const std::vect
     for (std::uint32_t offset : offsets) {
         socklen_t size;
         const sockaddr_un address = holderAddress(chip, offset, size);
-        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && fd < 3) { // clear of the holder's standard descriptors
+            const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+            close(fd);
+            fd = moved;
+        }
         if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, 4) == 0)
             sockets[count++] = fd;
         else if (fd >= 0)

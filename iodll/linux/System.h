@@ -52,7 +52,8 @@ struct System {
     std::function<void(std::uint16_t port, std::uint8_t value)> outb;
     // Keeps GPIO lines as they are set once this process lets them go, in
     // a holder process of their own; and asks a line's holder to let it go,
-    // true once it has. Empty: lines are simply released.
+    // false where no holder answered (whether it let go, the line tells).
+    // Empty: lines are simply released.
     std::function<void(int lines, const std::filesystem::path& chip, const std::vector<std::uint32_t>& offsets)> holdLines;
     std::function<bool(const std::filesystem::path& chip, std::uint32_t offset)> letGoLine;
     // One line for the user.
