@@ -13,6 +13,9 @@ temperature() { echo $(($(cat $zone/offset) + $1 * 1000 - $(cat $zone/temp))) >$
 stty -echo
 load bcm2835_thermal
 export VENTROLIK_LPT1="pinctrl-bcm2835 lines=GPIO17"
+# The header's chip, by its driver as the package's rule for a Pi matches it
+for chip in /sys/bus/gpio/devices/gpiochip*; do echo "${chip##*/}: $(basename "$(readlink "$chip/../driver")")"; done
+#= ^gpiochip[0-9]+: pinctrl-bcm2835$
 # The chip as Debian leaves it, for root alone, to a user in lp; then as
 # the package's rule gives it to lp
 su -s /bin/sh fan -c 'ventrolik on'
