@@ -458,7 +458,10 @@ def main():
         print(f"SKIP: {scenario.name}: {wine32.stdout.strip()}")
         rows.remove(scenario)
     for scenario in [scenario for scenario in rows if scenario.needs]:
-        if not list(HERE.parent.parent.glob(scenario.needs)):
+        if scenario.machine and os.environ.get("VENTROLIK_ARM64") == "no":
+            print(f"SKIP: {scenario.name}: VENTROLIK_ARM64=no leaves out the arm64 package and the emulated Pi")
+            rows.remove(scenario)
+        elif not list(HERE.parent.parent.glob(scenario.needs)):
             print(f"SKIP: {scenario.name}: no {scenario.needs} (tools/package makes it)")
             rows.remove(scenario)
     pi = [scenario for scenario in rows if scenario.machine]
