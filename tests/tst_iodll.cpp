@@ -7,12 +7,16 @@
 #include "linux/Discovery.h"
 #include "linux/Linux.h"
 
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <linux/gpio.h>
 #include <linux/hidraw.h>
 #include <linux/ppdev.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
@@ -664,6 +668,29 @@ private slots:
         machine.ports().out(888, 1);
         QCOMPARE(machine.calls.mid(0, calls.size()), calls);
         QCOMPARE(machine.reports.value(1), report);
+    }
+
+    // The real holder, with a pipe in place of a line request: it keeps the
+    // descriptor once its program has closed it and gives it up when asked,
+    // its names free at once for the next holder.
+    void holderKeepsTheLinesUntilAsked()
+    {
+        QTemporaryFile chip;
+        QVERIFY(chip.open());
+        const fs::path path = chip.fileName().toStdString();
+        for (int round = 0; round < 20; ++round) {
+            int ends[2];
+            QVERIFY(pipe2(ends, O_CLOEXEC) == 0);
+            iodll::holdGpioLines(ends[1], path, {3, 5});
+            close(ends[1]);
+            pollfd end{ends[0], POLLIN, 0};
+            QCOMPARE(poll(&end, 1, 0), 0); // held
+            QVERIFY(iodll::letGoGpioLine(path, 5));
+            char byte;
+            QCOMPARE(read(ends[0], &byte, 1), 0); // let go
+            close(ends[0]);
+        }
+        QVERIFY(!iodll::letGoGpioLine(path, 3));
     }
 
     // Two alike chips, or two lines of one name: which drives the fan is

@@ -107,7 +107,11 @@ bool mayTake(int connection, gid_t chipGroup)
             if (connection < 0)
                 continue;
             if (mayTake(connection, chipGroup)) {
-                close(lines); // the lines are free before the asker hears back
+                // The lines, and the names, are free before the asker hears
+                // back: it holds them next.
+                for (int j = 0; j < count; ++j)
+                    close(sockets[j]);
+                close(lines);
                 close(connection);
                 _exit(0);
             }
