@@ -33,6 +33,9 @@ constexpr OpenHints kHints{"lp", "is the GPIO bridge plugged in?", nullptr,
                            "as the package's udev rule gives a USB bridge's chip, and its rule for a Raspberry Pi's "
                            "header once linked into /etc/udev/rules.d: /usr/share/ventrolik/61-ventrolik-raspberry-pi.rules"};
 
+// Who holds our lines, as the kernel shows it: the program, or its holder.
+constexpr char kConsumer[] = "ventrolik";
+
 std::string text(const char (&field)[GPIO_MAX_NAME_SIZE])
 {
     return shown(std::string(field, strnlen(field, sizeof field)));
@@ -210,7 +213,7 @@ private:
     // Whether a line that our holder keeps is ours now.
     bool takenBack(gpio_v2_line_info& info)
     {
-        if (text(info.consumer) != "ventrolik" || !system_.letGoLine || !system_.letGoLine(device_, info.offset))
+        if (text(info.consumer) != kConsumer || !system_.letGoLine || !system_.letGoLine(device_, info.offset))
             return false;
         return system_.ioctl(chip_, GPIO_V2_GET_LINEINFO_IOCTL, &info) >= 0 && !(info.flags & GPIO_V2_LINE_FLAG_USED);
     }
@@ -230,7 +233,7 @@ private:
     std::string heldBy(const gpio_v2_line_info& info) const
     {
         const std::string line = "GPIO line " + std::to_string(info.offset) + " of " + chipName_ + " is held by '";
-        if (text(info.consumer) == "ventrolik")
+        if (text(info.consumer) == kConsumer)
             return line + "ventrolik' (the window, the thermostat, or the holder that keeps the line as a command "
                           "set it, which 'pkill -x ventrolik-hold' ends; the thermostat's service can't ask it)";
         return line + (info.consumer[0] ? text(info.consumer) : std::string("the kernel")) +
@@ -242,7 +245,7 @@ private:
     {
         gpio_v2_line_request request{};
         std::ranges::copy(offsets_, request.offsets);
-        std::strncpy(request.consumer, "ventrolik", sizeof request.consumer - 1);
+        std::strncpy(request.consumer, kConsumer, sizeof request.consumer - 1);
         request.num_lines = std::uint32_t(offsets_.size());
         request.config.flags = GPIO_V2_LINE_FLAG_OUTPUT | (wanted_.activeLow ? GPIO_V2_LINE_FLAG_ACTIVE_LOW : 0);
         request.config.num_attrs = 1;
