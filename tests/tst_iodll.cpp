@@ -15,13 +15,15 @@
 #include <linux/ppdev.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <grp.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
 #include <map>
-#include <set>
 
 namespace fs = std::filesystem;
 using iodll::PortLibrary;
@@ -82,7 +84,7 @@ struct Machine {
 
     // GPIO chips as the kernel's GPIO bus lists them: a label, and a name or
     // "" per line, "*" ending one held by another program, "+" one that our
-    // holder keeps; on a USB device
+    // holder keeps, and lets go of with all the others; on a USB device
     // ("1-2", with a serial number "1-2 A1") or not.
     void addGpioChip(int number, const std::string& label, const QStringList& lines, const QString& usb = {})
     {
@@ -105,7 +107,7 @@ struct Machine {
     std::map<std::string, std::pair<std::string, QStringList>> gpioChips;
     int requestError = 0;
     bool holderLetsGo = true;
-    std::set<std::uint32_t> letGo;
+    bool heldLinesFree = false;
     int setError = 0;
 
     int gpioIoctl(int fd, unsigned long request, void* argument)
@@ -121,7 +123,7 @@ struct Machine {
             *info = gpio_v2_line_info{};
             info->offset = offset;
             QString line = lines.value(int(info->offset));
-            if (line.endsWith('*') || (line.endsWith('+') && !letGo.contains(info->offset))) {
+            if (line.endsWith('*') || (line.endsWith('+') && !heldLinesFree)) {
                 info->flags = GPIO_V2_LINE_FLAG_USED;
                 std::strcpy(info->consumer, line.endsWith('*') ? "gpioset" : "ventrolik");
             }
@@ -237,8 +239,7 @@ struct Machine {
         };
         system.letGoLine = [this](const fs::path&, std::uint32_t offset) {
             calls << QString("ask the holder for %1").arg(offset);
-            if (holderLetsGo)
-                letGo.insert(offset);
+            heldLinesFree = heldLinesFree || holderLetsGo;
             return holderLetsGo;
         };
         return PortLibrary(iodll::linuxPlatform(system));
@@ -644,6 +645,10 @@ private slots:
             << "4" << "/user.slice/session-3.scope" << true
             << chip1 + QStringList{"ask the holder for 4", "request 4 by ventrolik, 1", "hold 4 of /dev/gpiochip1"}
             << "";
+        QTest::newRow("two held lines are asked back once")
+            << "4,5" << "/user.slice/session-3.scope" << true
+            << chip1 + QStringList{"ask the holder for 4", "request 4,5 by ventrolik, 1", "hold 4,5 of /dev/gpiochip1"}
+            << "";
         QTest::newRow("a holder that won't give it back")
             << "4" << "/system.slice/ventrolik-thermostat.service" << false
             << chip1 + QStringList{"ask the holder for 4", "close"}
@@ -661,7 +666,7 @@ private slots:
         QFETCH(QString, report);
         Machine machine;
         machine.addGpioChip(0, "INT3450:00", {"LED", "FAN"});
-        machine.addGpioChip(1, "cp2112_gpio", {"", "", "", "", "+", "", "", ""});
+        machine.addGpioChip(1, "cp2112_gpio", {"", "", "", "", "+", "+", "", ""});
         std::ofstream(fs::path(machine.proc.path().toStdString()) / "cgroup") << "0::" << unit.toStdString() << "\n";
         machine.environment["VENTROLIK_LPT1"] = "cp2112_gpio lines=" + lines.toStdString();
         machine.holderLetsGo = holderLetsGo;
@@ -691,6 +696,46 @@ private slots:
             close(ends[0]);
         }
         QVERIFY(!iodll::letGoGpioLine(path, 3));
+    }
+
+    // The holder gives the lines only to those who may drive the chip
+    // themselves: here an asker that has dropped to nobody, in the chip's
+    // group or not.
+    void holderLetsGoOnlyToThoseWhoMayUseTheChip_data()
+    {
+        QTest::addColumn<bool>("inChipGroup");
+        QTest::newRow("a user outside the chip's group is refused") << false;
+        QTest::newRow("a user in the chip's group is let go") << true;
+    }
+
+    void holderLetsGoOnlyToThoseWhoMayUseTheChip()
+    {
+        QFETCH(bool, inChipGroup);
+        if (getuid() != 0)
+            QSKIP("asking as another user needs root");
+        QTemporaryFile chip;
+        QVERIFY(chip.open());
+        const fs::path path = chip.fileName().toStdString();
+        struct stat status;
+        QVERIFY(stat(path.c_str(), &status) == 0);
+        int ends[2];
+        QVERIFY(pipe2(ends, O_CLOEXEC) == 0);
+        iodll::holdGpioLines(ends[1], path, {3});
+        close(ends[1]);
+        const pid_t asker = fork();
+        if (asker == 0) {
+            const gid_t nobody = 65534;
+            const int dropped = setgroups(inChipGroup ? 1 : 0, &status.st_gid) == 0 && setgid(nobody) == 0 &&
+                                setuid(nobody) == 0;
+            _exit(dropped && iodll::letGoGpioLine(path, 3) ? 0 : 1);
+        }
+        int exited = -1;
+        QVERIFY(waitpid(asker, &exited, 0) == asker);
+        QCOMPARE(exited, 0);
+        pollfd end{ends[0], POLLIN, 0};
+        QCOMPARE(poll(&end, 1, 0), inChipGroup ? 1 : 0); // let go, or held
+        QVERIFY(iodll::letGoGpioLine(path, 3) != inChipGroup); // root may, where it is still held
+        close(ends[0]);
     }
 
     // Two alike chips, or two lines of one name: which drives the fan is

@@ -210,12 +210,18 @@ private:
         return Status::ok();
     }
 
-    // Whether a line that our holder keeps is ours now.
+    // Whether a line that our holder keeps is ours now. A holder lets go of
+    // all its lines at once, so one asked for an earlier line may already
+    // have freed this one.
     bool takenBack(gpio_v2_line_info& info)
     {
-        if (text(info.consumer) != kConsumer || !system_.letGoLine || !system_.letGoLine(device_, info.offset))
+        const auto isFree = [&] {
+            return system_.ioctl(chip_, GPIO_V2_GET_LINEINFO_IOCTL, &info) >= 0 &&
+                   !(info.flags & GPIO_V2_LINE_FLAG_USED);
+        };
+        if (text(info.consumer) != kConsumer)
             return false;
-        return system_.ioctl(chip_, GPIO_V2_GET_LINEINFO_IOCTL, &info) >= 0 && !(info.flags & GPIO_V2_LINE_FLAG_USED);
+        return isFree() || (system_.letGoLine && system_.letGoLine(device_, info.offset) && isFree());
     }
 
     // "0-7", or the names where the lines have them: "GPIO17, GPIO27, ...".

@@ -4,7 +4,7 @@
 # releases a line as an input, so what a command sets is kept by our holder.
 #: machine raspi3b
 #: needs build/package/ventrolik_*_arm64.deb
-#: reports 11
+#: reports 12
 # pin N [STEP]: GPIO N as the host sees it now, "STEP: output high"
 pin() { local seen; echo "observe $1"; read -r seen; echo "${2:-GPIO$1}: $seen"; }
 # The SoC's sensor at whole degrees, moved through its zone's offset.
@@ -36,13 +36,17 @@ ventrolik on && sleep 1
 pin 17 "a second later"
 #= ^a second later: output high$
 
-# Two lines, and a module that switches on low
+# Two lines, on and then off through the holder, and a module that
+# switches on low
 VENTROLIK_LPT1="pinctrl-bcm2835 lines=GPIO22,GPIO27" ventrolik on
 pin 22 "D0 on"
 pin 27 "D1"
 #= IO\.DLL: LPT1 \(0x378\) is GPIO lines GPIO22, GPIO27 of pinctrl-bcm2835, for D0-D1$
 #= ^D0 on: output high$
 #= ^D1: output low$
+VENTROLIK_LPT1="pinctrl-bcm2835 lines=GPIO22,GPIO27" ventrolik off
+pin 22 "D0 off"
+#= ^D0 off: output low$
 VENTROLIK_LPT1="pinctrl-bcm2835 lines=GPIO17 active-low" ventrolik on
 pin 17 "on, active-low"
 #= ^on, active-low: output low$
