@@ -136,7 +136,8 @@ def kernel(work, meta="linux-image-amd64", modules=MODULES):
         skip(f"no kernel package: apt-cache depends {meta} said {depends.strip()!r}")
     package = match.group(1)
     folder = work / package.replace(":", "_")
-    if (folder / "ready").exists() and (folder / "ready").read_text().split() == modules + ["builtin"]:
+    if (folder / "ready").exists() and (folder / "ready").read_text().split() == modules + ["builtin", "version"]:
+        print(f"kernel: {(folder / 'version').read_text().strip()}")
         return folder
     print(f"fetching {package}")
     shutil.rmtree(folder, ignore_errors=True)
@@ -144,7 +145,9 @@ def kernel(work, meta="linux-image-amd64", modules=MODULES):
     with tempfile.TemporaryDirectory(dir=work) as download:
         download = Path(download)
         run("apt-get", "download", package, cwd=download)
-        run("dpkg-deb", "-x", next(download.glob("*.deb")), download / "root")
+        deb = next(download.glob("*.deb"))
+        (folder / "version").write_text(f"{package} {run('dpkg-deb', '-f', deb, 'Version').strip()}\n")
+        run("dpkg-deb", "-x", deb, download / "root")
         kernels = list((download / "root/boot").glob("vmlinuz-*"))
         builtins = [*(download / "root").glob("lib/modules/*/modules.builtin"),
                     *(download / "root").glob("usr/lib/modules/*/modules.builtin")]
@@ -175,7 +178,8 @@ def kernel(work, meta="linux-image-amd64", modules=MODULES):
         shutil.copy(builtins[0], folder / "modules" / "modules.builtin")  # for modprobe in a full boot
         for tree in (download / "root").glob("usr/lib/linux-image-*/broadcom/bcm2837-rpi-3-b.dtb"):
             shutil.copy(tree, folder / "pi3.dtb")
-    (folder / "ready").write_text(" ".join(modules + ["builtin"]))
+    (folder / "ready").write_text(" ".join(modules + ["builtin", "version"]))
+    print(f"kernel: {(folder / 'version').read_text().strip()}")
     return folder
 
 
