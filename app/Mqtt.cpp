@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace mqtt {
 
@@ -46,11 +47,13 @@ std::string config(const Broker& broker, std::string_view component, std::string
     return broker.prefix + "/" + std::string(component) + "/" + broker.node + "/" + std::string(object) + "/config";
 }
 
-// What every entity's config shares: its name and id, where it says it is
-// there, and the device it belongs to.
-std::string entity(const Broker& broker, std::string_view name, std::string_view object)
+// What every entity's config shares: its name (none: the device's, for its
+// main entity) and an id that no other integration's can be, where it says
+// it is there, and the device it belongs to.
+std::string entity(const Broker& broker, std::optional<std::string_view> name, std::string_view object)
 {
-    return "{\"name\":" + jsonString(name) + ",\"unique_id\":" + jsonString(broker.node + "_" + std::string(object)) +
+    return "{\"name\":" + (name ? jsonString(*name) : "null") +
+           ",\"unique_id\":" + jsonString("ventrolik_" + broker.node + "_" + std::string(object)) +
            ",\"availability_topic\":" + jsonString(topic(broker, "availability")) + ",\"device\":{\"identifiers\":[" +
            jsonString("ventrolik_" + broker.node) + "],\"name\":" + jsonString(broker.name) +
            ",\"manufacturer\":\"" VENTROLIK_COMPANY "\",\"model\":\"" VENTROLIK_NAME "\",\"sw_version\":" +
@@ -68,7 +71,7 @@ std::vector<Message> discovery(const Broker& broker, bool thermostat)
 {
     std::vector<Message> configs{
         {config(broker, "fan", "fan"),
-         entity(broker, "Fan", "fan") + ",\"state_topic\":" + jsonString(topic(broker, "fan")) + ",\"command_topic\":" +
+         entity(broker, std::nullopt, "fan") + ",\"state_topic\":" + jsonString(topic(broker, "fan")) + ",\"command_topic\":" +
              jsonString(topic(broker, "fan/set")) + ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"}"},
         {config(broker, "sensor", "temperature"),
          entity(broker, "Temperature", "temperature") + ",\"state_topic\":" + jsonString(topic(broker, "temperature")) +
@@ -119,11 +122,16 @@ std::vector<Message> state(const Broker& broker, const thermostat::Status& statu
 }
 
 std::optional<Mode> command(const Broker& broker, std::string_view topic, std::string_view payload, bool retained,
-                            std::string& problem)
+                            bool thermostat, std::string& problem)
 {
     const bool fan = topic == mqtt::topic(broker, "fan/set");
     if (!fan && topic != mqtt::topic(broker, "mode/set"))
         return std::nullopt;
+    if (!fan && !thermostat) {
+        problem = "ignoring " + shown(payload) + " on " + std::string(topic) +
+                  ": a fan without a sensor has no mode; it takes ON or OFF on " + mqtt::topic(broker, "fan/set");
+        return std::nullopt;
+    }
     // A retained command would be played again at every connect: the fan
     // would follow what someone once asked, not what is asked now.
     if (retained) {

@@ -44,9 +44,11 @@ std::vector<Message> forgetting(const thermostat::Broker& broker);
 std::vector<Message> state(const thermostat::Broker& broker, const thermostat::Status& status, bool thermostat);
 
 // A command that came, as the mode it sets; or nothing, with `problem`
-// saying why it is ignored (empty for a topic that carries no command).
+// saying why it is ignored (empty for a topic that carries no command). A
+// fan without a sensor has no mode but on and off.
 std::optional<thermostat::Mode> command(const thermostat::Broker& broker, std::string_view topic,
-                                        std::string_view payload, bool retained, std::string& problem);
+                                        std::string_view payload, bool retained, bool thermostat,
+                                        std::string& problem);
 
 // A node id of this machine's own, stable across starts, from its
 // /etc/machine-id, which itself stays private.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace thermostat {
@@ -118,9 +119,10 @@ std::string seconds(Clock::duration duration)
 
 // A node id is one level of a topic, and Home Assistant's discovery takes
 // these characters alone there.
+constexpr std::size_t kLongestNodeId = 64;
 bool isNodeId(std::string_view id)
 {
-    return !id.empty() && id.size() <= 64 && std::ranges::all_of(id, [](char c) {
+    return !id.empty() && id.size() <= kLongestNodeId && std::ranges::all_of(id, [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
     });
 }
@@ -134,8 +136,42 @@ bool isTopicPrefix(std::string_view prefix)
            });
 }
 
+// Whether text is UTF-8 throughout: what Home Assistant's JSON takes.
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte >> 5 == 0x6 ? 2 : byte >> 4 == 0xe ? 3 : byte >> 3 == 0x1e ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        std::uint32_t point = length == 1 ? byte : byte & (0x7f >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next >> 6 != 0x2)
+                return false;
+            point = point << 6 | (next & 0x3f);
+        }
+        // Not longer than needed, no surrogate, and within Unicode.
+        constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < kLeast[length] || (point >= 0xd800 && point <= 0xdfff) || point > 0x10ffff)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// A value as a message may show it: bytes that aren't printable ASCII as '?'.
+std::string printable(std::string_view value)
+{
+    std::string text(value);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f)
+            c = '?';
+    return text;
+}
+
 // mqtt://host[:port] or mqtts://host[:port], taken into `broker`: what is
-// wrong with it, or nothing.
+// wrong with it, or nothing. An IPv6 address goes in brackets, as in any URL.
 std::string takeUrl(std::string_view url, Broker& broker)
 {
     const std::size_t scheme = url.find("://");
@@ -143,21 +179,35 @@ std::string takeUrl(std::string_view url, Broker& broker)
         return "mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
     broker.tls = url.substr(0, scheme) == "mqtts";
     broker.port = broker.tls ? 8883 : 1883;
-    std::string_view host = url.substr(scheme + 3);
-    if (host.ends_with('/'))
-        host.remove_suffix(1);
-    const std::size_t colon = host.rfind(':');
-    if (colon != host.npos && host.find(']', colon) == host.npos) {
-        const std::optional<double> port = number(host.substr(colon + 1));
-        if (!port || *port < 1 || *port > 65535 || *port != double(int(*port)))
-            return "a port from 1 to 65535 after the host";
-        broker.port = int(*port);
-        host = host.substr(0, colon);
+    std::string_view rest = url.substr(scheme + 3);
+    if (rest.ends_with('/'))
+        rest.remove_suffix(1);
+    std::string_view host = rest, port;
+    bool hasPort = false;
+    if (rest.starts_with('[')) {
+        const std::size_t close = rest.find(']');
+        if (close == rest.npos || (close + 1 < rest.size() && rest[close + 1] != ':'))
+            return "a host name or address after the scheme, an IPv6 address in brackets ([::1])";
+        host = rest.substr(1, close - 1);
+        hasPort = close + 1 < rest.size();
+        port = hasPort ? rest.substr(close + 2) : std::string_view();
+    } else if (const std::size_t colon = rest.find(':'); colon != rest.npos) {
+        if (rest.find(':', colon + 1) != rest.npos)
+            return "a host name or address after the scheme, an IPv6 address in brackets ([::1])";
+        host = rest.substr(0, colon);
+        port = rest.substr(colon + 1);
+        hasPort = true;
     }
-    if (host.empty() || host.find_first_of("/?#@ ") != host.npos)
+    if (hasPort) {
+        int number = port.empty() || port.size() > 5 ? -1 : 0;
+        for (const char c : port)
+            number = c >= '0' && c <= '9' && number >= 0 ? number * 10 + (c - '0') : -1;
+        if (number < 1 || number > 65535)
+            return "a port from 1 to 65535 after the host";
+        broker.port = number;
+    }
+    if (host.empty() || host.find_first_of("/?#@ []") != host.npos)
         return "a host name or address after the scheme";
-    if (host.starts_with('[') && host.ends_with(']'))
-        host = host.substr(1, host.size() - 2);
     broker.url = url;
     broker.host = host;
     return {};
@@ -178,6 +228,7 @@ Parsed parse(std::span<const std::string_view> words)
     Parsed parsed;
     Settings& settings = parsed.settings;
     bool on = false, off = false;
+    std::string_view tlsOnly, brokerOnly; // the first option given of each kind
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::string_view option = words[i], value;
         if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != option.npos) {
@@ -190,7 +241,7 @@ Parsed parse(std::span<const std::string_view> words)
         }
         const auto wrong = [&](std::string_view what) {
             return Parsed{
-                {}, "'" + std::string(option) + "' takes " + std::string(what) + ", not '" + std::string(value) + "'"};
+                {}, "'" + std::string(option) + "' takes " + std::string(what) + ", not '" + printable(value) + "'"};
         };
         if (option == "--sensor") {
             if (value.empty())
@@ -219,31 +270,41 @@ Parsed parse(std::span<const std::string_view> words)
             if (value.empty())
                 return wrong("a file");
             Broker& broker = settings.broker;
+            if (option != "--broker-login" && tlsOnly.empty())
+                tlsOnly = option;
             (option == "--broker-login"  ? broker.login
              : option == "--broker-ca"   ? broker.ca
              : option == "--broker-cert" ? broker.certificate
                                          : broker.key) = value;
         } else if (option == "--node") {
             if (!isNodeId(value))
-                return wrong("an id of letters, digits, '_' and '-'");
+                return wrong("an id of 1 to " + std::to_string(kLongestNodeId) + " letters, digits, '_' and '-'");
             settings.broker.node = value;
         } else if (option == "--name") {
-            if (value.empty() ||
-                std::ranges::any_of(value, [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
-                return wrong("a name on one line");
+            if (value.empty() || std::ranges::any_of(value, [](char c) {
+                    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+                }))
+                return wrong("a name without control characters, such as a tab or a line break");
+            if (!isUtf8(value))
+                return wrong("a name in UTF-8");
             settings.broker.name = value;
         } else if (option == "--discovery-prefix") {
             if (!isTopicPrefix(value))
                 return wrong("topic levels without '+', '#' or an empty one");
             settings.broker.prefix = value;
+            brokerOnly = brokerOnly.empty() ? "--discovery-prefix" : brokerOnly;
         } else {
             return {{}, "unknown option '" + std::string(option) + "'"};
         }
     }
     const Broker& broker = settings.broker;
     if (broker.url.empty() && (!broker.login.empty() || !broker.ca.empty() || !broker.certificate.empty() ||
-                               !broker.key.empty() || !broker.node.empty() || !broker.name.empty()))
+                               !broker.key.empty() || !broker.node.empty() || !broker.name.empty() ||
+                               !brokerOnly.empty()))
         return {{}, "the broker's settings need a --broker"};
+    // Over mqtt:// nothing is encrypted, whatever files are given.
+    if (!broker.url.empty() && !broker.tls && !tlsOnly.empty())
+        return {{}, "'" + std::string(tlsOnly) + "' needs an mqtts:// broker: over mqtt:// nothing is encrypted"};
     if (broker.certificate.empty() != broker.key.empty())
         return {{}, "--broker-cert and --broker-key go together"};
     // A fan without a sensor is a switch for the broker alone.
@@ -337,7 +398,8 @@ int control(const Settings& settings, Sensors& sensors, World& world)
     Clock::time_point nextReading = world.now();
     for (;;) {
         // A command is acted on at once, on the last readings.
-        if (world.now() >= nextReading) {
+        const bool fresh = world.now() >= nextReading;
+        if (fresh) {
             readings = sensors.read();
             nextReading = world.now() + settings.every;
         }
@@ -347,7 +409,7 @@ int control(const Settings& settings, Sensors& sensors, World& world)
             world.say(line);
         // Every reading writes: a board plugged in again catches up here.
         world.switchFan(on);
-        world.tell({on, decision.mode(), readings});
+        world.tell({on, decision.mode(), readings, fresh});
         const Wake wake = world.wait(std::max(nextReading - world.now(), Clock::duration::zero()));
         if (!wake.stop.empty()) {
             world.switchFan(true);

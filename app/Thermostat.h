@@ -117,6 +117,7 @@ struct Status {
     bool on;
     Mode mode;
     std::span<const Reading> readings;
+    bool fresh = false; // the readings were taken just now, not for a command
 };
 
 // What the thermostat's loop acts on besides its sensors, handed in: the

@@ -38,10 +38,12 @@ certificate() { # NAME CN [SIGNER]
 }
 certificate ca "Test CA" && certificate server localhost ca && certificate other "Other CA"
 mosquitto_passwd -c -b passwd fan s3cret
-printf 'fan\ns3cret\n' >login && printf 'fan\nwrong\n' >wrong-login
+# The login as a Windows editor may save it: a BOM, and a blank after the user.
+printf '\xef\xbb\xbffan \ns3cret\n' >login && printf 'fan\nwrong\n' >wrong-login
 # It stays the user this is, to read the files here.
 cat >mosquitto.conf <<EOF
 user $(id -un)
+log_type all
 per_listener_settings true
 persistence false
 listener $plain 127.0.0.1
@@ -58,14 +60,18 @@ start_broker() {
     broker=$! && pids+=("$broker")
     eventually 10 bash -c "exec 3<>/dev/tcp/127.0.0.1/$plain" 2>/dev/null || fail "mosquitto did not start: $(tail -n 3 broker.log)"
 }
-# What Home Assistant's side sees, from now on, retained or not.
+# What Home Assistant's side sees, from now on, retained or not: one
+# subscriber at a time. `mark` makes what `seen` looks at start after what
+# came so far, so that each step's evidence is its own.
 watch() {
-    : >seen
+    [ -z "${watcher:-}" ] || { kill "$watcher" && wait "$watcher"; } 2>/dev/null || true
+    : >seen && from=0
     mosquitto_sub -p "$plain" -v -t 'ventrolik/#' -t 'homeassistant/#' >seen &
-    pids+=($!)
+    watcher=$! && pids+=("$watcher")
     sleep 0.3
 }
-seen() { eventually 10 grep -qxF -- "$1" seen || fail "Home Assistant's side did not see: $1"; }
+mark() { from=$(wc -l <seen); }
+seen() { eventually 10 bash -c 'tail -n +$(('"$from"' + 1)) seen | grep -qxF -- "$0"' "$1" || fail "Home Assistant's side did not see: $1"; }
 said() { eventually 10 grep -qF -- "$1" stderr || fail "the thermostat did not say: $1"; }
 fan() { # on|off: the last write through IO.DLL
     local want="PortOut 888 0"
@@ -103,13 +109,13 @@ mosquitto_pub -p "$plain" -t homeassistant/status -m online
 eventually 10 bash -c "[ \$(grep -c /config seen) -ge $((before + 3)) ]" || fail "no configs after Home Assistant's start"
 echo "ok: the discovery configs, retained, and again at Home Assistant's start"
 
-mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m ON && fan on && seen "ventrolik/attic/mode on"
-mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m OFF && fan off && seen "ventrolik/attic/mode off"
+mark && mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m ON && fan on && seen "ventrolik/attic/mode on"
+mark && mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m OFF && fan off && seen "ventrolik/attic/mode off"
 temperature 55000 && fan on && said "fan on: ventrotest-virtual-0/temp1 at 55.0 °C (on at 50.0)"
 temperature 30000 && fan off
 rm class/hwmon/hwmon0/temp1_input && fan on && said "ventrotest-virtual-0/temp1 fails"
 temperature 30000 && fan off
-mosquitto_pub -p "$plain" -t ventrolik/attic/mode/set -m auto && seen "ventrolik/attic/mode auto"
+mark && mosquitto_pub -p "$plain" -t ventrolik/attic/mode/set -m auto && seen "ventrolik/attic/mode auto"
 mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m maybe
 said "broker: ignoring 'maybe' on ventrolik/attic/fan/set: it takes ON or OFF"
 fan off
@@ -129,6 +135,7 @@ seen "ventrolik/attic/fan ON"
 [ "$(configs | grep -c /config)" = 3 ] || fail "no discovery configs after the broker's restart"
 echo "ok: switching on without the broker, said once; all there again after its restart"
 
+mark
 kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
 seen "ventrolik/attic/availability offline"
 echo "ok: killed, the broker says offline for it"
@@ -143,17 +150,51 @@ thermostat --broker "mqtts://127.0.0.1:$tls" --broker-ca ca.crt --broker-login l
 said "broker: connected to mqtts://127.0.0.1:$tls as attic"
 said "broker: ignoring a retained 'ON' on ventrolik/attic/fan/set"
 seen "ventrolik/attic/fan OFF"
+seen "ventrolik/attic/availability online"
 mosquitto_pub -p "$plain" -r -n -t ventrolik/attic/fan/set
+mark
 kill -TERM "$program" && wait "$program" || fail "the thermostat ended with status $?"
 fan on
 seen "ventrolik/attic/availability offline"
-echo "ok: over TLS with a password; a retained command not replayed; SIGTERM leaves the fan on and says offline"
+grep -qE ": Client ventrolik-attic disconnected\.$" broker.log || fail "no clean leave: $(grep ventrolik-attic broker.log | tail -n 3)"
+echo "ok: over TLS with a password; a retained command not replayed; SIGTERM leaves the fan on, says offline and leaves the broker cleanly"
 
-for wrong in "--broker-ca ca.crt --broker-login wrong-login|refused: not authorised;" \
-    "--broker-ca other.crt --broker-login login|TLS: "; do
+# Everything the thermostat published went at QoS 0.
+published=$(grep "Received PUBLISH from ventrolik-attic" broker.log || true)
+[ -n "$published" ] && ! grep -v "(d0, q0," <<<"$published" || fail "published at another QoS, or not at all"
+echo "ok: everything published at QoS 0"
+
+# TLS files that can't be taken are refused at start, naming the file.
+for wrong in "--broker-ca missing.crt|cannot take --broker-ca 'missing.crt': No such file or directory" \
+    "--broker-ca server.key|cannot take --broker-ca 'server.key': it holds no certificate in PEM" \
+    "--broker-cert server.crt --broker-key ca.crt|cannot take --broker-key 'ca.crt': it holds no private key"; do
     read -ra options <<<"${wrong%|*}"
-    thermostat --broker "mqtts://127.0.0.1:$tls" "${options[@]}"
-    said "broker: cannot reach mqtts://127.0.0.1:$tls: ${wrong#*|}"
+    status=0
+    bin/ventrolik thermostat --broker "mqtts://127.0.0.1:$tls" "${options[@]}" 2>stderr || status=$?
+    [ "$status" = 2 ] && grep -qF "${wrong#*|}" stderr || fail "not refused at start ($status): $(cat stderr)"
+done
+echo "ok: a missing CA, a key given as the CA, and a certificate given as the key, refused at start"
+
+# Two programs with one node id take the session from each other: said,
+# and tried ever more slowly.
+dups=()
+for copy in 1 2; do
+    IO_RECORD_FILE=$work/calls-dup bin/ventrolik thermostat --broker "mqtt://127.0.0.1:$plain" --node dup 2>"dup$copy" &
+    dups+=($!) && pids+=($!)
+done
+eventually 30 grep -qF "another client uses the node id 'dup'" dup1 dup2 || fail "the taken session not said: $(cat dup1 dup2)"
+before=$(grep -c "as ventrolik-dup " broker.log)
+sleep 6
+[ $(($(grep -c "as ventrolik-dup " broker.log) - before)) -le 5 ] || fail "no back-off: $(grep -c "as ventrolik-dup " broker.log) connections"
+kill -9 "${dups[@]}" && { wait "${dups[@]}"; } 2>/dev/null || true
+echo "ok: two programs with one node id say why, and back off"
+
+for wrong in "mqtts://127.0.0.1:$tls --broker-ca ca.crt --broker-login wrong-login|refused: not authorised;" \
+    "mqtts://127.0.0.1:$tls --broker-ca other.crt --broker-login login|TLS: " \
+    "mqtt://127.0.0.1:$tls|the broker closed the connection at once (does port $tls want mqtts://?)"; do
+    read -ra options <<<"${wrong%|*}"
+    thermostat --broker "${options[@]}"
+    said "broker: cannot reach ${options[0]}: ${wrong#*|}"
     # Debian 13's libmosquitto gives no reason for a failed handshake.
     [ "${wrong#*|}" != "TLS: " ] || said "(is 'other.crt' the CA that signed the broker's certificate?)"
     fan off
@@ -165,4 +206,4 @@ for wrong in "--broker-ca ca.crt --broker-login wrong-login|refused: not authori
     grep 'broker: cannot reach' stderr
     kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
 done
-echo "ok: a wrong password and a wrong CA refused, with the reason, once, retried slowly"
+echo "ok: a wrong password, a wrong CA and plain MQTT to a TLS port refused, with the reason, once, retried slowly"

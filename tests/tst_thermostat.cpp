@@ -3,6 +3,7 @@
 
 #include "app/Mqtt.h"
 #include "app/Thermostat.h"
+#include "app/linux/Broker.h"
 
 #include <QtTest>
 
@@ -200,17 +201,36 @@ private slots:
                                          << "'--broker' takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not 'http://hub'";
         QTest::newRow("no such port") << QStringList{"--broker=mqtt://hub:65536"}
                                       << "'--broker' takes a port from 1 to 65535 after the host, not 'mqtt://hub:65536'";
-        QTest::newRow("a wildcard in the node id") << QStringList{"--broker", "mqtt://hub", "--node", "fan/+"}
-                                                   << "'--node' takes an id of letters, digits, '_' and '-', not 'fan/+'";
+        const QString url = "'--broker' takes a host name or address after the scheme, an IPv6 address in brackets "
+                            "([::1]), not '%1'";
+        QTest::newRow("an IPv6 address without brackets") << QStringList{"--broker", "mqtt://::1"} << url.arg("mqtt://::1");
+        QTest::newRow("a bracket not closed") << QStringList{"--broker", "mqtt://[::1"} << url.arg("mqtt://[::1");
+        QTest::newRow("a port that is not a whole number")
+            << QStringList{"--broker", "mqtt://127.0.0.1:1883.0"}
+            << "'--broker' takes a port from 1 to 65535 after the host, not 'mqtt://127.0.0.1:1883.0'";
+        for (const QString option : {"--broker-ca", "--broker-cert"})
+            QTest::newRow(qPrintable(option + " over plain MQTT"))
+                << QStringList{"--broker", "mqtt://hub", option, "ca.crt", "--broker-key", "k"}
+                << "'" + option + "' needs an mqtts:// broker: over mqtt:// nothing is encrypted";
+        const QString node = "'--node' takes an id of 1 to 64 letters, digits, '_' and '-', not '%1'";
+        for (const QString& id : QStringList{"fan/+", "fan+", "fan#", QString(65, 'a')})
+            QTest::newRow(qPrintable("node id " + id)) << QStringList{"--broker", "mqtt://hub", "--node", id}
+                                                      << node.arg(id);
+        QTest::newRow("a name that isn't UTF-8") << QStringList{"--broker", "mqtt://hub", "--name", "bad\\xffname"}
+                                                  << "'--name' takes a name in UTF-8, not 'bad?name'";
+        QTest::newRow("a tab in the name")
+            << QStringList{"--broker", "mqtt://hub", "--name", "Attic\tfan"}
+            << "'--name' takes a name without control characters, such as a tab or a line break, not 'Attic?fan'";
         QTest::newRow("an empty level in the prefix")
             << QStringList{"--broker", "mqtt://hub", "--discovery-prefix", "ha//x"}
             << "'--discovery-prefix' takes topic levels without '+', '#' or an empty one, not 'ha//x'";
         QTest::newRow("a control character in the prefix")
             << QStringList{"--broker", "mqtt://hub", "--discovery-prefix", "ha\x1b"}
-            << "'--discovery-prefix' takes topic levels without '+', '#' or an empty one, not 'ha\x1b'";
-        QTest::newRow("a node without a broker")
-            << QStringList{"--sensor", "a/b", "--on", "5", "--off", "4", "--node", "attic"}
-            << "the broker's settings need a --broker";
+            << "'--discovery-prefix' takes topic levels without '+', '#' or an empty one, not 'ha?'";
+        for (const QString option : {"--node", "--discovery-prefix"})
+            QTest::newRow(qPrintable(option + " without a broker"))
+                << QStringList{"--sensor", "a/b", "--on", "5", "--off", "4", option, "attic"}
+                << "the broker's settings need a --broker";
         QTest::newRow("half a second between readings")
             << QStringList{"--sensor", "a/b", "--on=5", "--off=4", "--every", "0.5"}
             << "'--every' takes a number of seconds from 1 up, not '0.5'";
@@ -293,7 +313,7 @@ private slots:
         QTest::newRow("discovery")
             << "discovery"
             << QStringList{
-                   "ha/fan/attic/fan/config {\"name\":\"Fan\",\"unique_id\":\"attic_fan\",\"availability_topic\":"
+                   "ha/fan/attic/fan/config {\"name\":null,\"unique_id\":\"ventrolik_attic_fan\",\"availability_topic\":"
                    "\"ventrolik/attic/availability\",\"device\":{\"identifiers\":[\"ventrolik_attic\"],\"name\":"
                    "\"Attic \\\"north\\\"\",\"manufacturer\":\"Kestrova\",\"model\":\"Ventrolik\",\"sw_version\":"
                    "\"1.00\"},\"state_topic\":\"ventrolik/attic/fan\",\"command_topic\":\"ventrolik/attic/fan/set\","
@@ -329,6 +349,11 @@ private slots:
                            "ventrolik/attic/fan/set: commands are taken only as they are sent",
                            "ventrolik/kitchen/fan/set ON -> ",
                            "ha/status online -> "};
+        QTest::newRow("commands to a switch with no sensor")
+            << "switch commands"
+            << QStringList{"ventrolik/attic/fan/set ON -> on",
+                           "ventrolik/attic/mode/set auto -> ignoring 'auto' on ventrolik/attic/mode/set: a fan without "
+                           "a sensor has no mode; it takes ON or OFF on ventrolik/attic/fan/set"};
     }
 
     void broker()
@@ -362,11 +387,16 @@ private slots:
                 std::string problem;
                 const std::optional<thermostat::Mode> mode =
                     mqtt::command(broker, sent.section(' ', 0, 0).toStdString(), payload.toStdString(),
-                                  sent.endsWith(" retained"), problem);
+                                  sent.endsWith(" retained"), thermostat, problem);
                 got << sent + " -> " + (mode ? thermostat::name(*mode).data() : QString::fromStdString(problem));
             }
         }
         QCOMPARE(got.size(), messages.size());
+        // Every entity in the one device, the fan's.
+        const QString device = got.value(0).section("\"device\":", 1).section('}', 0, 0) + "}";
+        for (const QString& config : got)
+            QVERIFY2(!what.contains("discovery") || !config.contains('{') || config.contains("\"device\":" + device),
+                     qPrintable(config));
         for (int i = 0; i < got.size(); ++i) {
             // "{*" stands for the config's shared start, checked in the first row.
             const QString expected = messages[i];
@@ -375,6 +405,17 @@ private slots:
                                   got[i].endsWith(expected.section("{*", 1))
                             : got[i] == expected,
                      qPrintable(got[i] + "\n   not " + expected));
+        }
+    }
+
+    // The pauses between tries to reach a broker: doubling up to 30 s, each
+    // less a random share of up to half.
+    void reconnectPausesDoubleToHalfAMinute()
+    {
+        const int longest[] = {1, 2, 4, 8, 16, 30, 30, 30};
+        for (int tries = 0; tries < 8; ++tries) {
+            QCOMPARE(thermostat::reconnectPause(tries, 0), thermostat::Clock::duration(1s * longest[tries]));
+            QCOMPARE(thermostat::reconnectPause(tries, 1), thermostat::Clock::duration(500ms * longest[tries]));
         }
     }
 
@@ -391,8 +432,8 @@ private slots:
         QFETCH(QStringList, words);
         QFETCH(QString, problem);
         std::vector<std::string> texts;
-        for (const QString& word : words)
-            texts.push_back(word.toStdString());
+        for (const QString& word : words) // "\\xff" stands for a byte that no UTF-8 has
+            texts.push_back(word.toUtf8().replace("\\xff", "\xff").toStdString());
         const std::vector<std::string_view> views(texts.begin(), texts.end());
         const thermostat::Parsed parsed = thermostat::parse(views);
         QCOMPARE(QString::fromStdString(parsed.problem), problem);

@@ -1,11 +1,14 @@
 #include "Broker.h"
 
 #include <mosquitto.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <tuple>
 #include <utility>
 
 #include <netinet/in.h>
@@ -18,18 +21,25 @@ namespace thermostat {
 namespace {
 
 constexpr auto kLongestPause = std::chrono::seconds(30);
+// A connection that lasts this long was not taken over (another client's
+// pauses are shorter): the pauses start again from the shortest.
+constexpr auto kSteady = std::chrono::seconds(60);
 
-// A file's first two lines: the user and the password.
-bool readLogin(const std::string& file, std::string& user, std::string& password)
+// A file's first two lines: the user and the password; or why not. A BOM
+// before the user and blanks after it are a text editor's, not the user's.
+std::string readLogin(const std::string& file, std::string& user, std::string& password)
 {
     std::ifstream in(file);
-    if (!std::getline(in, user))
-        return false;
+    if (!in)
+        return std::strerror(errno);
+    std::getline(in, user);
     std::getline(in, password);
-    for (std::string* text : {&user, &password})
-        if (!text->empty() && text->back() == '\r')
-            text->pop_back();
-    return !user.empty();
+    if (user.starts_with("\xEF\xBB\xBF"))
+        user.erase(0, 3);
+    user.erase(user.find_last_not_of(" \t\r") + 1);
+    if (password.ends_with('\r'))
+        password.pop_back();
+    return user.empty() ? "there is no user on its first line" : "";
 }
 
 // systemd's credential of that name, where the unit hands one over.
@@ -67,7 +77,41 @@ std::string tlsFailure(const std::string& logged, const std::string& ca)
     return why;
 }
 
+// What is wrong with a PEM file of certificates, or of a private key, or
+// nothing: checked at start, where libmosquitto would only find out at
+// every connect, and say "Invalid function arguments" or "PEM lib".
+std::string tlsFileProblem(const std::string& name, bool key)
+{
+    std::unique_ptr<BIO, decltype(&BIO_free)> file(BIO_new_file(name.c_str(), "r"), BIO_free);
+    if (!file)
+        return std::strerror(errno);
+    // A key with a passphrase is not asked for one: a service has nobody
+    // to type it.
+    const auto noPassphrase = [](char*, int, int, void*) { return 0; };
+    bool read = false;
+    if (key) {
+        EVP_PKEY* pkey = PEM_read_bio_PrivateKey(file.get(), nullptr, noPassphrase, nullptr);
+        read = pkey;
+        EVP_PKEY_free(pkey);
+    } else {
+        X509* certificate = PEM_read_bio_X509(file.get(), nullptr, noPassphrase, nullptr);
+        read = certificate;
+        X509_free(certificate);
+    }
+    ERR_clear_error();
+    if (read)
+        return {};
+    return key ? "it holds no private key in PEM without a passphrase" : "it holds no certificate in PEM";
+}
+
 } // namespace
+
+Clock::duration reconnectPause(int tries, double share)
+{
+    const Clock::duration longest =
+        std::min<Clock::duration>(std::chrono::seconds(1 << std::clamp(tries, 0, 5)), kLongestPause);
+    return longest - std::chrono::duration_cast<Clock::duration>(longest * std::clamp(share, 0.0, 1.0) / 2);
+}
 
 std::unique_ptr<BrokerClient> BrokerClient::make(const Settings& settings, Say say, std::string& problem)
 {
@@ -82,10 +126,9 @@ std::unique_ptr<BrokerClient> BrokerClient::make(const Settings& settings, Say s
     const std::string login = broker.login.empty() ? credential("broker_login") : broker.login;
     if (!login.empty()) {
         std::string user, password;
-        if (!readLogin(login, user, password)) {
-            problem = "cannot read the broker's login from '" + login +
-                      "' (the user on its first line, the "
-                      "password on its second)";
+        if (const std::string why = readLogin(login, user, password); !why.empty()) {
+            problem = "cannot read the broker's login from '" + login + "': " + why +
+                      " (the user on its first line, the password on its second)";
             return nullptr;
         }
         mosquitto_username_pw_set(mosq, user.c_str(), password.empty() ? nullptr : password.c_str());
@@ -93,6 +136,13 @@ std::unique_ptr<BrokerClient> BrokerClient::make(const Settings& settings, Say s
     if (broker.tls) {
         const auto file = [](const std::string& name) { return name.empty() ? nullptr : name.c_str(); };
         const std::string key = broker.key.empty() ? credential("broker_key") : broker.key;
+        for (const auto& [option, name, isKey] : {std::tuple{"--broker-ca", broker.ca, false},
+                                                  std::tuple{"--broker-cert", broker.certificate, false},
+                                                  std::tuple{"--broker-key", key, true}})
+            if (const std::string why = tlsFileProblem(name, isKey); !name.empty() && !why.empty()) {
+                problem = "cannot take " + std::string(option) + " '" + name + "': " + why;
+                return nullptr;
+            }
         // Without a CA of its own, the broker's certificate is checked
         // against the system's.
         const int result = mosquitto_tls_set(mosq, file(broker.ca), broker.ca.empty() ? "/etc/ssl/certs" : nullptr,
@@ -122,7 +172,7 @@ BrokerClient::BrokerClient(const Settings& settings, Say say)
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     // Gone without a word (a crash, a cut cable): the broker says offline.
     const std::string availability = mqtt::topic(broker_, "availability");
-    mosquitto_will_set(client_, availability.c_str(), 7, "offline", 1, true);
+    mosquitto_will_set(client_, availability.c_str(), 7, "offline", 0, true);
     mosquitto_connect_callback_set(
         client_, [](mosquitto*, void* self, int code) { static_cast<BrokerClient*>(self)->connected(code); });
     mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* message) {
@@ -193,9 +243,16 @@ void BrokerClient::work(bool readable, bool writable)
     }
     if (socket() >= 0 && mosquitto_loop_misc(client_) != MOSQ_ERR_SUCCESS)
         lost("the broker stopped answering");
+    if (online_ && Clock::now() - connectedAt_ >= kSteady) {
+        shortLived_ = tries_ = 0;
+        if (std::exchange(takenOverSaid_, false))
+            say_("broker: connected to " + broker_.url + " as " + broker_.node + " for a minute now");
+    }
     // What the callbacks asked for, sent now that the read is done.
     if (std::exchange(announceDue_, false) && online_)
         announce();
+    if (stateDue_ && online_ && !wantsWrite())
+        sendState();
     // What comes next is acknowledged at once: a broker that waits for that
     // before it sends the rest of a command (Nagle's algorithm, which
     // mosquitto keeps on by default) would hold it up 40 ms.
@@ -218,17 +275,27 @@ std::string BrokerClient::failure(int result, int error) const
         return tlsFailure(lastError_, broker_.ca);
     if (result == MOSQ_ERR_ERRNO && error)
         return std::strerror(error);
+    // A TLS listener closes on a plain client's first words.
+    if (result == MOSQ_ERR_CONN_LOST && !online_ && !broker_.tls)
+        return "the broker closed the connection at once (does port " + std::to_string(broker_.port) +
+               " want mqtts://?)";
     return mosquitto_strerror(result);
 }
 
 void BrokerClient::lost(const std::string& why)
 {
     // libmosquitto has closed the socket already.
-    online_ = false;
-    const auto pause = std::min<Clock::duration>(std::chrono::seconds(1 << std::min(tries_, 5)), kLongestPause);
-    ++tries_;
-    nextTry_ = Clock::now() + pause;
-    if (!std::exchange(lostSaid_, true))
+    // Taken over: lost before it lasted, and made again at the first try.
+    // A try that fails is a broker away.
+    const bool wasOnline = std::exchange(online_, false);
+    shortLived_ = wasOnline ? shortLived_ + 1 : 0;
+    nextTry_ = Clock::now() + reconnectPause(tries_++, std::uniform_real_distribution<double>(0, 1)(random_));
+    if (shortLived_ >= 2 && !std::exchange(takenOverSaid_, true))
+        say_("broker: the broker keeps closing the connection soon after it is made: another client uses the node "
+             "id '" +
+             broker_.node +
+             "' (the same --node, or a copied machine-id, on two machines?); tried again at most every 30 s");
+    else if (!std::exchange(lostSaid_, true))
         say_("broker: cannot reach " + broker_.url + ": " + why +
              "; the fan is switched here meanwhile, and the broker is tried again at most every 30 s");
 }
@@ -240,9 +307,13 @@ void BrokerClient::connected(int code)
         return;
     }
     online_ = true;
-    tries_ = 0;
-    lostSaid_ = false;
-    say_("broker: connected to " + broker_.url + " as " + broker_.node);
+    connectedAt_ = Clock::now();
+    // Said at the first connect and when back from a loss; while another
+    // client takes the session, once it has lasted.
+    if (!takenOverSaid_) {
+        lostSaid_ = false;
+        say_("broker: connected to " + broker_.url + " as " + broker_.node);
+    }
     for (const char* what : {"fan/set", "mode/set"})
         mosquitto_subscribe(client_, nullptr, mqtt::topic(broker_, what).c_str(), 1);
     mosquitto_subscribe(client_, nullptr, (broker_.prefix + "/status").c_str(), 1);
@@ -257,6 +328,7 @@ void BrokerClient::announce()
     send({{mqtt::topic(broker_, "availability"), "online"}});
     if (told_)
         send(mqtt::state(broker_, {lastOn_, lastMode_, lastReadings_}, thermostat_));
+    stateDue_ = temperatureDue_ = false;
 }
 
 void BrokerClient::received(const std::string& topic, const std::string& payload, bool retained)
@@ -266,7 +338,7 @@ void BrokerClient::received(const std::string& topic, const std::string& payload
         return;
     }
     std::string problem;
-    if (const std::optional<Mode> mode = mqtt::command(broker_, topic, payload, retained, problem))
+    if (const std::optional<Mode> mode = mqtt::command(broker_, topic, payload, retained, thermostat_, problem))
         commands_.push_back(*mode);
     else if (!problem.empty())
         say_("broker: " + problem);
@@ -287,14 +359,22 @@ void BrokerClient::publish(const Status& status)
     lastMode_ = status.mode;
     lastReadings_.assign(status.readings.begin(), status.readings.end());
     told_ = true;
-    if (!online_)
-        return;
-    // The fan and the mode when they change, the temperature at every
-    // reading.
+    temperatureDue_ = temperatureDue_ || status.fresh;
+    stateDue_ = true;
+    if (online_ && !wantsWrite())
+        sendState();
+}
+
+// The fan and the mode when they change, the temperature at every reading;
+// only once the socket has taken what went before, so that a broker that
+// lags is sent the latest state and no queue of old ones.
+void BrokerClient::sendState()
+{
     std::vector<mqtt::Message> changed;
-    for (mqtt::Message& message : mqtt::state(broker_, status, thermostat_))
-        if (message.topic.ends_with("/temperature") || sent_[message.topic] != message.payload)
+    for (mqtt::Message& message : mqtt::state(broker_, {lastOn_, lastMode_, lastReadings_}, thermostat_))
+        if ((temperatureDue_ && message.topic.ends_with("/temperature")) || sent_[message.topic] != message.payload)
             changed.push_back(std::move(message));
+    stateDue_ = temperatureDue_ = false;
     send(changed);
 }
 
@@ -303,7 +383,7 @@ void BrokerClient::send(const std::vector<mqtt::Message>& messages)
     for (const mqtt::Message& message : messages) {
         sent_[message.topic] = message.payload;
         mosquitto_publish(client_, nullptr, message.topic.c_str(), int(message.payload.size()), message.payload.data(),
-                          1, message.retain);
+                          0, message.retain);
     }
     flush();
 }
@@ -321,16 +401,20 @@ void BrokerClient::leave()
     if (!online_)
         return;
     send({{mqtt::topic(broker_, "availability"), "offline"}});
-    // A moment for the last words to reach the broker: the fan is on
-    // already.
-    for (int round = 0; round < 20 && online_ && wantsWrite(); ++round) {
-        pollfd ready{socket(), short(POLLIN | (wantsWrite() ? POLLOUT : 0)), 0};
-        if (poll(&ready, 1, 100) > 0)
-            work(ready.revents & (POLLIN | POLLERR | POLLHUP), ready.revents & POLLOUT);
-    }
     mosquitto_disconnect(client_);
-    if (wantsWrite())
-        mosquitto_loop_write(client_, 1);
+    flush();
+    // A moment for the last words to reach the broker (the fan is on
+    // already): it closes the connection once it has the DISCONNECT, and
+    // that end, read here, leaves nothing unread to reset the connection.
+    for (int round = 0; round < 20 && socket() >= 0; ++round) {
+        pollfd ready{socket(), short(POLLIN | (wantsWrite() ? POLLOUT : 0)), 0};
+        if (poll(&ready, 1, 100) <= 0)
+            continue;
+        if ((ready.revents & POLLOUT) && mosquitto_loop_write(client_, 1) != MOSQ_ERR_SUCCESS)
+            break;
+        if ((ready.revents & (POLLIN | POLLERR | POLLHUP)) && mosquitto_loop_read(client_, 1) != MOSQ_ERR_SUCCESS)
+            break;
+    }
 }
 
 } // namespace thermostat

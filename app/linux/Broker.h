@@ -6,6 +6,8 @@
 // for. The broker may be gone at start or later: the fan goes on being
 // switched here, and the client tries again, ever more slowly up to every
 // 30 s, saying once that the broker is lost and once that it is back.
+// Everything it publishes goes at QoS 0: a state that can't go now is said
+// anew by the next, so nothing waits for the broker but the latest.
 
 #include "app/Mqtt.h"
 #include "app/Thermostat.h"
@@ -14,11 +16,18 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 
 struct mosquitto;
 
 namespace thermostat {
+
+// The pause before the next try to connect, after `tries` that failed:
+// 1, 2, 4, ... 30, 30 s, less a random share of up to half (`share`, from 0
+// to 1), so that the nodes of a broker that restarts don't all come back in
+// the same second.
+Clock::duration reconnectPause(int tries, double share);
 
 class BrokerClient {
 public:
@@ -60,6 +69,7 @@ private:
     void received(const std::string& topic, const std::string& payload, bool retained);
     void send(const std::vector<mqtt::Message>& messages);
     void announce();
+    void sendState();
     void flush();
 
     const Broker broker_;
@@ -70,6 +80,12 @@ private:
     bool lostSaid_ = false;
     int tries_ = 0;
     Clock::time_point nextTry_{};
+    std::minstd_rand random_{std::random_device{}()};
+    // A connection lost soon after it was made, twice running, is another
+    // client taking the session: with the same node id.
+    Clock::time_point connectedAt_{};
+    int shortLived_ = 0;
+    bool takenOverSaid_ = false;
     std::string lastError_; // what libmosquitto logged as an error last
     std::deque<Mode> commands_;
     int refusal_ = 0; // the broker's answer to the last connect
@@ -78,6 +94,8 @@ private:
     Mode lastMode_ = Mode::automatic;
     std::vector<Reading> lastReadings_;
     bool told_ = false;
+    bool stateDue_ = false;       // a state waits for the socket to take it
+    bool temperatureDue_ = false; // a reading not yet sent
     std::map<std::string, std::string> sent_; // the last payload on each topic
     bool announceDue_ = false;                // after a connect, or Home Assistant's start
 };
