@@ -207,3 +207,17 @@ for wrong in "mqtts://127.0.0.1:$tls --broker-ca ca.crt --broker-login wrong-log
     kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
 done
 echo "ok: a wrong password, a wrong CA and plain MQTT to a TLS port refused, with the reason, once, retried slowly"
+
+# TLS to a port where no broker listens: said, and tried again after a
+# pause, not on the dead socket in a busy loop.
+closed=$(free_port)
+thermostat --broker "mqtts://127.0.0.1:$closed" --broker-ca ca.crt
+# (Debian 12's libmosquitto doesn't see the refusal; the program says
+# what it does see.)
+said "broker: cannot reach mqtts://127.0.0.1:$closed: "
+grep 'broker: cannot reach' stderr
+sleep 3
+ticks=$(awk '{ print $14 + $15 }' "/proc/$program/stat")
+[ "$ticks" -lt 50 ] || fail "busy while the broker can't be reached: $ticks ticks of CPU in 3 s"
+kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
+echo "ok: TLS to a closed port said, and no busy loop ($ticks ticks of CPU)"

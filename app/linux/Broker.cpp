@@ -195,7 +195,8 @@ BrokerClient::~BrokerClient()
 
 int BrokerClient::socket() const
 {
-    return mosquitto_socket(client_);
+    const int fd = mosquitto_socket(client_);
+    return fd == abandoned_ ? -1 : fd;
 }
 
 bool BrokerClient::wantsWrite() const
@@ -213,6 +214,7 @@ void BrokerClient::connect()
 {
     lastError_.clear();
     refusal_ = 0;
+    abandoned_ = -1; // closed by the connect
     const int result = mosquitto_connect_async(client_, broker_.host.c_str(), broker_.port, kKeepalive);
     const int error = errno;
     if (result == MOSQ_ERR_EAI)
@@ -223,7 +225,7 @@ void BrokerClient::connect()
         flush();
 }
 
-void BrokerClient::work(bool readable, bool writable)
+void BrokerClient::work(bool readable, bool writable, bool hungUp)
 {
     if (socket() < 0) {
         if (Clock::now() >= nextTry_)
@@ -239,6 +241,21 @@ void BrokerClient::work(bool readable, bool writable)
         if (result == MOSQ_ERR_SUCCESS)
             continue;
         lost(failure(result, error));
+        return;
+    }
+    // libmosquitto (2.0.11) takes a TLS connect that failed underneath (the
+    // broker's port refused it) for one still on its way, and would be
+    // handed the dead socket again and again until the keepalive runs out.
+    // It is left alone here, with the system's reason, until the next try
+    // closes it.
+    if (hungUp && !online_ && broker_.tls && socket() >= 0) {
+        int error = 0;
+        socklen_t size = sizeof error;
+        getsockopt(socket(), SOL_SOCKET, SO_ERROR, &error, &size);
+        abandoned_ = socket();
+        lost(error ? std::strerror(error)
+                   : "the connection failed before TLS began (is a broker listening on port " +
+                         std::to_string(broker_.port) + "?)");
         return;
     }
     if (socket() >= 0 && mosquitto_loop_misc(client_) != MOSQ_ERR_SUCCESS)

@@ -48,8 +48,9 @@ public:
     static constexpr int kKeepalive = 30; // seconds
 
     // Works the connection: reads and writes what the socket is ready for,
-    // keeps it alive, and connects again when it is time.
-    void work(bool readable, bool writable);
+    // keeps it alive, and connects again when it is time. `hungUp`: the
+    // socket has an error or was closed by the other end.
+    void work(bool readable, bool writable, bool hungUp = false);
 
     // The first command that came and is to be acted on.
     std::optional<Mode> takeCommand();
@@ -76,6 +77,7 @@ private:
     const bool thermostat_;
     const Say say_;
     mosquitto* client_ = nullptr;
+    int abandoned_ = -1; // a socket libmosquitto doesn't know is dead
     bool online_ = false;
     bool lostSaid_ = false;
     int tries_ = 0;

@@ -72,7 +72,8 @@ public:
             if (read(signals_, &signal, sizeof signal) == sizeof signal)
                 return {signal.ssi_signo == SIGTERM ? "SIGTERM" : "SIGINT", std::nullopt};
             if (broker_) {
-                broker_->work(ready[1].revents & (POLLIN | POLLERR | POLLHUP), ready[1].revents & POLLOUT);
+                broker_->work(ready[1].revents & (POLLIN | POLLERR | POLLHUP), ready[1].revents & POLLOUT,
+                              ready[1].revents & (POLLERR | POLLHUP));
                 if (std::optional<Mode> mode = broker_->takeCommand())
                     return {{}, mode};
             }
