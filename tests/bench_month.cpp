@@ -1,14 +1,18 @@
 // A month of the thermostat's readings on a real broker, on a clock of its
 // own: the loop and the broker's client as they run, with a played sensor
-// and switch, and a reading every 5 s that takes no time. Prints the
-// process's memory and open files after a day and at the end of each week;
-// asserts nothing.
+// and switch, and a reading every 5 s that takes no time, at the loop's own
+// pace: what the broker doesn't take at once waits, as it would for a
+// broker that lags. Given the broker's process, it stops it (SIGSTOP) for a
+// day of the month's clock, from day 15, and lets it go. Prints the
+// process's memory and open files after a day, at the end of each week, and
+// around the stop; asserts nothing.
 //
-//   bench_month PORT
+//   bench_month PORT [BROKER-PID]
 
 #include "app/linux/Broker.h"
 
 #include <poll.h>
+#include <signal.h>
 
 #include <cmath>
 #include <cstdio>
@@ -27,7 +31,7 @@ constexpr long kReadings = 30L * 24 * 3600 / 5;
 
 class Played final : public Sensors, public World {
 public:
-    explicit Played(BrokerClient& broker) : broker_(broker) {}
+    Played(BrokerClient& broker, pid_t brokerProcess) : broker_(broker), brokerProcess_(brokerProcess) {}
 
     std::vector<Reading> read() override
     {
@@ -42,19 +46,19 @@ public:
 
     Wake wait(Clock::duration duration) override
     {
-        // What the socket has now, until all that was sent is written (a
-        // month in seconds must not outrun the broker); then the time is up
-        // at once.
-        for (int round = 0;; ++round) {
-            pollfd ready{broker_.socket(), short(POLLIN | (broker_.wantsWrite() ? POLLOUT : 0)), 0};
-            const bool events = poll(&ready, 1, round == 0 ? 0 : 1) > 0;
-            broker_.work(ready.revents & (POLLIN | POLLERR | POLLHUP), ready.revents & POLLOUT);
-            if (!events && !broker_.wantsWrite())
-                break;
-        }
+        // What the socket has now; then the time is up at once.
+        pollfd ready{broker_.socket(), short(POLLIN | (broker_.wantsWrite() ? POLLOUT : 0)), 0};
+        poll(&ready, 1, 0);
+        broker_.work(ready.revents & (POLLIN | POLLERR | POLLHUP), ready.revents & POLLOUT,
+                     ready.revents & (POLLERR | POLLHUP));
         time_ += duration;
         if (readings_ == kReadings / 30 || readings_ % (kReadings / 4) == 0)
             week();
+        if (brokerProcess_ > 0 && (readings_ == kStop || readings_ == kStop + kReadings / 30)) {
+            week();
+            kill(brokerProcess_, readings_ == kStop ? SIGSTOP : SIGCONT);
+            std::printf("the broker %s\n", readings_ == kStop ? "stopped (SIGSTOP)" : "let go (SIGCONT)");
+        }
         return {readings_ >= kReadings ? "the month's end" : "", broker_.takeCommand()};
     }
 
@@ -70,7 +74,9 @@ private:
         std::fflush(stdout);
     }
 
+    static constexpr long kStop = kReadings / 2;
     BrokerClient& broker_;
+    const pid_t brokerProcess_;
     Clock::time_point time_ = Clock::time_point{} + std::chrono::hours(1000);
     long readings_ = 0;
 };
@@ -79,8 +85,8 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::cerr << "usage: bench_month PORT\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "usage: bench_month PORT [BROKER-PID]\n";
         return 2;
     }
     Settings settings{{"bench-virtual-0/temp1"}, 50, 40, kEvery, std::chrono::seconds(0), {}};
@@ -96,7 +102,7 @@ int main(int argc, char** argv)
         std::cerr << problem << "\n";
         return 1;
     }
-    Played played(*broker);
+    Played played(*broker, argc == 3 ? std::atoi(argv[2]) : 0);
     const auto start = std::chrono::steady_clock::now();
     control(settings, played, played);
     std::printf("a month of readings (%ld) in %.1f s\n", kReadings,
