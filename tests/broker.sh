@@ -23,20 +23,21 @@ trap 'kill -9 "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work"
 mkdir bin && cp "$ventrolik" "$recording" bin/
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-plain=$(free_port) tls=$(free_port)
+plain=$(free_port) tls=$(free_port) elsewhere=$(free_port)
 
 # A CA and the broker's certificate from it; another CA; a login.
-certificate() { # NAME CN [SIGNER]
+certificate() { # NAME CN [SIGNER [NAMES]]
     openssl req -newkey rsa:2048 -nodes -subj "/CN=$2" -keyout "$1.key" -out "$1.csr" 2>/dev/null
     if [ -n "${3:-}" ]; then
         openssl x509 -req -in "$1.csr" -CA "$3.crt" -CAkey "$3.key" -CAcreateserial -days 2 -out "$1.crt" \
-            -extfile <(echo "subjectAltName=DNS:localhost,IP:127.0.0.1") 2>/dev/null
+            -extfile <(echo "subjectAltName=${4:-DNS:localhost,IP:127.0.0.1}") 2>/dev/null
     else # a CA as OpenSSL 3.5 wants one: version 3, and saying it is a CA
         openssl x509 -req -in "$1.csr" -signkey "$1.key" -days 2 -out "$1.crt" \
             -extfile <(printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n') 2>/dev/null
     fi
 }
 certificate ca "Test CA" && certificate server localhost ca && certificate other "Other CA"
+certificate elsewhere elsewhere ca DNS:elsewhere # from the right CA, for another host
 mosquitto_passwd -c -b passwd fan s3cret
 # The login as a Windows editor may save it: a BOM, and a blank after the user.
 printf '\xef\xbb\xbffan \ns3cret\n' >login && printf 'fan\nwrong\n' >wrong-login
@@ -54,6 +55,11 @@ certfile $work/server.crt
 keyfile $work/server.key
 password_file $work/passwd
 allow_anonymous false
+listener $elsewhere 127.0.0.1
+cafile $work/ca.crt
+certfile $work/elsewhere.crt
+keyfile $work/elsewhere.key
+allow_anonymous true
 EOF
 start_broker() {
     mosquitto -c mosquitto.conf >>broker.log 2>&1 &
@@ -191,7 +197,8 @@ echo "ok: two programs with one node id say why, and back off"
 
 for wrong in "mqtts://127.0.0.1:$tls --broker-ca ca.crt --broker-login wrong-login|refused: not authorised;" \
     "mqtts://127.0.0.1:$tls --broker-ca other.crt --broker-login login|TLS: " \
-    "mqtt://127.0.0.1:$tls|the broker closed the connection at once (does port $tls want mqtts://?)"; do
+    "mqtt://127.0.0.1:$tls|the broker closed the connection at once (does port $tls want mqtts://?)" \
+    "mqtts://127.0.0.1:$elsewhere --broker-ca ca.crt|TLS: the broker's certificate is not for '127.0.0.1'"; do
     read -ra options <<<"${wrong%|*}"
     thermostat --broker "${options[@]}"
     said "broker: cannot reach ${options[0]}: ${wrong#*|}"
@@ -206,7 +213,7 @@ for wrong in "mqtts://127.0.0.1:$tls --broker-ca ca.crt --broker-login wrong-log
     grep 'broker: cannot reach' stderr
     kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
 done
-echo "ok: a wrong password, a wrong CA and plain MQTT to a TLS port refused, with the reason, once, retried slowly"
+echo "ok: a wrong password, a wrong CA, a certificate for another host and plain MQTT to a TLS port refused, with the reason, once, retried slowly"
 
 # TLS to a port where no broker listens: said, and tried again after a
 # pause, not on the dead socket in a busy loop.

@@ -3,6 +3,8 @@
 #include <mosquitto.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -64,9 +66,14 @@ std::string refusal(int code)
 }
 
 // What OpenSSL said, as "error:0A000086:SSL routines::certificate verify
-// failed", cut to its words, with the likely fix.
-std::string tlsFailure(const std::string& logged, const std::string& ca)
+// failed", cut to its words, with the likely fix; a certificate for another
+// host, as the check of the broker's certificate found it.
+std::string tlsFailure(const std::string& logged, long verified, const Broker& broker)
 {
+    if (verified == X509_V_ERR_HOSTNAME_MISMATCH || verified == X509_V_ERR_IP_ADDRESS_MISMATCH)
+        return "TLS: the broker's certificate is not for '" + broker.host +
+               "' (name the broker by a host name or address that its certificate has)";
+    const std::string& ca = broker.ca;
     const std::size_t words = logged.rfind(':');
     std::string why = "TLS: " + (logged.empty() ? std::string("the handshake failed") : logged.substr(words + 1));
     // libmosquitto 2.0.21 (Debian 13) logs no reason: the likely one is said.
@@ -214,9 +221,12 @@ void BrokerClient::connect()
 {
     lastError_.clear();
     refusal_ = 0;
+    verified_ = X509_V_OK;
+    watched_ = nullptr;
     abandoned_ = -1; // closed by the connect
     const int result = mosquitto_connect_async(client_, broker_.host.c_str(), broker_.port, kKeepalive);
     const int error = errno;
+    watchHandshake();
     if (result == MOSQ_ERR_EAI)
         lost("cannot find the host '" + broker_.host + "'");
     else if (result != MOSQ_ERR_SUCCESS)
@@ -232,6 +242,8 @@ void BrokerClient::work(bool readable, bool writable, bool hungUp)
             connect();
         return;
     }
+    if (broker_.tls && !online_)
+        watchHandshake(); // where libmosquitto began it only once connected
     for (const auto step : {readable ? mosquitto_loop_read : nullptr, writable ? mosquitto_loop_write : nullptr}) {
         if (!step || socket() < 0)
             continue;
@@ -279,6 +291,30 @@ void BrokerClient::work(bool readable, bool writable, bool hungUp)
     }
 }
 
+// The handshake, once libmosquitto has begun it, is watched for the alert
+// that ends one that failed: how the broker's certificate was found is
+// kept, since libmosquitto logs only "certificate verify failed", whatever
+// was wrong with it, and frees the handshake with the connection.
+void BrokerClient::watchHandshake()
+{
+    static const int self = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(client_));
+    if (!ssl || ssl == watched_ || self < 0)
+        return;
+    watched_ = ssl;
+    SSL_set_ex_data(ssl, self, this);
+    SSL_set_info_callback(ssl, [](const SSL* ssl, int where, int) {
+        if (!(where & SSL_CB_WRITE_ALERT))
+            return;
+        static_cast<BrokerClient*>(SSL_get_ex_data(ssl, self))->verified_ = SSL_get_verify_result(ssl);
+    });
+    // libmosquitto checks the host name after OpenSSL, and 2.0.11 fails it
+    // with no reason: OpenSSL checks it too, and says.
+    X509_VERIFY_PARAM* check = SSL_get0_param(ssl);
+    if (X509_VERIFY_PARAM_set1_ip_asc(check, broker_.host.c_str()) != 1)
+        X509_VERIFY_PARAM_set1_host(check, broker_.host.data(), broker_.host.size());
+}
+
 // Why a connection failed, from libmosquitto's result and errno.
 std::string BrokerClient::failure(int result, int error) const
 {
@@ -289,7 +325,7 @@ std::string BrokerClient::failure(int result, int error) const
     // handshake.
     const bool protocol = result == MOSQ_ERR_PROTOCOL || (result == MOSQ_ERR_ERRNO && error == EPROTO);
     if (result == MOSQ_ERR_TLS || (protocol && broker_.tls && !online_))
-        return tlsFailure(lastError_, broker_.ca);
+        return tlsFailure(lastError_, verified_, broker_);
     if (result == MOSQ_ERR_ERRNO && error)
         return std::strerror(error);
     // A TLS listener closes on a plain client's first words.

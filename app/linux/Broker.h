@@ -64,6 +64,7 @@ public:
 private:
     BrokerClient(const Settings& settings, Say say);
     void connect();
+    void watchHandshake();
     std::string failure(int result, int error) const;
     void lost(const std::string& why);
     void connected(int code);
@@ -89,6 +90,8 @@ private:
     int shortLived_ = 0;
     bool takenOverSaid_ = false;
     std::string lastError_; // what libmosquitto logged as an error last
+    long verified_ = 0;     // how the broker's certificate was found, at a TLS alert
+    const void* watched_ = nullptr; // the handshake watched
     std::deque<Mode> commands_;
     int refusal_ = 0; // the broker's answer to the last connect
     // What was published last, sent again at every connect.
