@@ -316,7 +316,7 @@ void BrokerClient::watchHandshake()
 }
 
 // Why a connection failed, from libmosquitto's result and errno.
-std::string BrokerClient::failure(int result, int error) const
+std::string BrokerClient::failure(int result, int error)
 {
     if (result == MOSQ_ERR_CONN_REFUSED && refusal_)
         return refusal(refusal_);
@@ -324,8 +324,10 @@ std::string BrokerClient::failure(int result, int error) const
     // its own or the system's: before the broker's answer on TLS, it is the
     // handshake.
     const bool protocol = result == MOSQ_ERR_PROTOCOL || (result == MOSQ_ERR_ERRNO && error == EPROTO);
-    if (result == MOSQ_ERR_TLS || (protocol && broker_.tls && !online_))
+    if (result == MOSQ_ERR_TLS || (protocol && broker_.tls && !online_)) {
+        unexplained_ = verified_ == X509_V_OK;
         return tlsFailure(lastError_, verified_, broker_);
+    }
     if (result == MOSQ_ERR_ERRNO && error)
         return std::strerror(error);
     // A TLS listener closes on a plain client's first words.
@@ -343,6 +345,11 @@ void BrokerClient::lost(const std::string& why)
     const bool wasOnline = std::exchange(online_, false);
     shortLived_ = wasOnline ? shortLived_ + 1 : 0;
     nextTry_ = Clock::now() + reconnectPause(tries_++, std::uniform_real_distribution<double>(0, 1)(random_));
+    // A handshake that failed before it could be watched (libmosquitto may
+    // go through one whole in connecting) is said at the next try, which
+    // has OpenSSL's verdict.
+    if (std::exchange(unexplained_, false) && !lostSaid_ && !std::exchange(explainLater_, true))
+        return;
     if (shortLived_ >= 2 && !std::exchange(takenOverSaid_, true))
         say_("broker: the broker keeps closing the connection soon after it is made: another client uses the node "
              "id '" +
@@ -364,7 +371,7 @@ void BrokerClient::connected(int code)
     // Said at the first connect and when back from a loss; while another
     // client takes the session, once it has lasted.
     if (!takenOverSaid_) {
-        lostSaid_ = false;
+        lostSaid_ = explainLater_ = false;
         say_("broker: connected to " + broker_.url + " as " + broker_.node);
     }
     for (const char* what : {"fan/set", "mode/set"})

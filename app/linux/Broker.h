@@ -65,7 +65,7 @@ private:
     BrokerClient(const Settings& settings, Say say);
     void connect();
     void watchHandshake();
-    std::string failure(int result, int error) const;
+    std::string failure(int result, int error);
     void lost(const std::string& why);
     void connected(int code);
     void received(const std::string& topic, const std::string& payload, bool retained);
@@ -92,6 +92,8 @@ private:
     std::string lastError_; // what libmosquitto logged as an error last
     long verified_ = 0;     // how the broker's certificate was found, at a TLS alert
     const void* watched_ = nullptr; // the handshake watched
+    bool unexplained_ = false;      // the last failure was a handshake not watched
+    bool explainLater_ = false;     // and its saying waits for the next try
     std::deque<Mode> commands_;
     int refusal_ = 0; // the broker's answer to the last connect
     // What was published last, sent again at every connect.
