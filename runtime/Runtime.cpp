@@ -1,6 +1,11 @@
+// What any program of the runtime's needs, with a window or without: the
+// project, a command's error boundary, text for the user, message boxes
+// and the end. (Startup.cpp starts the windows.)
+
 #include "Runtime.h"
 
 #include "Backend.h"
+#include "Process.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,14 +27,25 @@ std::string& title()
     return value;
 }
 
-// What the program handed the runtime, kept to the end.
+void print(std::FILE* stream, std::string_view text)
+{
+    if (backend::attachConsole(stream)) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::fflush(stream);
+    } else {
+        rtcMsgBox(text, stream == stderr ? vbCritical : vbOKOnly);
+    }
+}
+
+} // namespace
+
 void remember(const Project& project)
 {
     current() = project;
     title() = project.title;
 }
 
-[[noreturn]] void endProcess(int status)
+void endProcess(int status)
 {
     // The operating system takes the windows down with the process. Nothing
     // may run after this point, so no destructors or exit handlers do.
@@ -42,15 +58,6 @@ std::string errorLine(const std::string& what)
     return appTitle() + ": run-time error: " + what + "\n";
 }
 
-[[noreturn]] void reportAndEnd(const std::string& what)
-{
-    std::fputs(errorLine(what).c_str(), stderr);
-    rtcMsgBox("Run-time error:\n\n" + what, vbCritical);
-    endProcess(1);
-}
-
-} // namespace
-
 const std::string& appTitle()
 {
     return title();
@@ -59,22 +66,6 @@ const std::string& appTitle()
 const Project& project()
 {
     return current();
-}
-
-void startProject(const Project& project)
-{
-    remember(project);
-    runHandler([&] { project.startupForm().Show(); });
-}
-
-int ThunRTMain(const Project& project)
-{
-    return backend::withToolkit(project, [&] {
-        startProject(project);
-        const int status = Form::anyLoaded() ? backend::runLoop() : 0;
-        Form::destroyClosedWindows(); // while the toolkit is still there
-        return status;
-    });
 }
 
 int runCommand(const Project& project, const std::function<int()>& command)
@@ -89,20 +80,6 @@ int runCommand(const Project& project, const std::function<int()>& command)
     }
     return 1;
 }
-
-namespace {
-
-void print(std::FILE* stream, std::string_view text)
-{
-    if (backend::attachConsole(stream)) {
-        std::fwrite(text.data(), 1, text.size(), stream);
-        std::fflush(stream);
-    } else {
-        rtcMsgBox(text, stream == stderr ? vbCritical : vbOKOnly);
-    }
-}
-
-} // namespace
 
 void printOutput(std::string_view text)
 {
@@ -122,17 +99,6 @@ MsgBoxResult rtcMsgBox(std::string_view prompt, MsgBoxStyle style, std::string_v
 void vbaEnd()
 {
     endProcess(0);
-}
-
-void runHandler(const std::function<void()>& handler) noexcept
-{
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        reportAndEnd(error.what());
-    } catch (...) {
-        reportAndEnd("unknown error");
-    }
 }
 
 } // namespace runtime

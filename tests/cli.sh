@@ -76,6 +76,9 @@ while IFS='|' read -r folder environment arguments answer status calls printed; 
     environment=${environment//\$serial/$serial} environment=${environment//\$missing/$missing}
     # The Windows search knows no LD_LIBRARY_PATH; /etc is not ours to write.
     [[ $environment == LD_LIBRARY_PATH=* ]] && [ -n "$runner" ] && continue
+    # Without a command the Windows program opens its window; on Linux the
+    # window is a program of its own, which isn't beside this one here.
+    [ -z "$arguments" ] && [ -n "$runner" ] && continue
     if [[ $environment == SETTING=* ]]; then
         [ -n "$runner" ] || continue
         mkdir -p "$(dirname "$setting")"
@@ -117,6 +120,7 @@ real  | VENTROLIK_LPT1=$serial relays=2    | on         | - | 0 | serial a0 01 0
 real  | VENTROLIK_LPT1=$missing            | on         | - | 1 |                                     | ^IO.DLL: cannot open '.*$missing'
 real  | -                                  | on         | - | 1 |                                     | ^IO.DLL: no 
 real  | SETTING=powershell                 | on         | - | 0 | serial a0 01 01 a2                  | ventrolik.conf:1: 'junk' is not KEY=VALUE
+app   | -                                  |            | 1 | 2 |                                     | cannot start the window (.*/ventrolik-window: No such file or directory): it comes with the package 'ventrolik'
 app   | -                                  | --version  | 1 | 0 |                                     | ^Ventrolik $version$
 app   | -                                  | --help     | 1 | 0 |                                     | ^  off  *switch the fan off
 app   | -                                  | --help off | 1 | 0 |                                     | ^Usage: ventrolik

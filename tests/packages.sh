@@ -43,12 +43,21 @@ dpkg-deb -x "$deb" "$work/deb"
 desktop-file-validate "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$work/deb/usr/share/metainfo/org.kestrova.Ventrolik.metainfo.xml" >/dev/null ||
     fail "AppStream metainfo"
-for binary in "$work"/deb/usr/lib/*/ventrolik/{ventrolik,IO.DLL}; do
+for binary in "$work"/deb/usr/lib/*/ventrolik/{ventrolik,ventrolik-window,IO.DLL}; do
     file -L "$binary" | grep ", stripped" >/dev/null || fail "$binary is not stripped"
 done
+# The commands and the thermostat load no GUI toolkit; the window, none of
+# the thermostat's libraries.
+private=$(echo "$work"/deb/usr/lib/*/ventrolik)
+! ldd "$private/ventrolik" | grep -E 'libQt|libX11|libxcb|libGL|libEGL|libfontconfig' ||
+    fail "the program of the commands loads a GUI library"
+! ldd "$private/ventrolik-window" | grep -E 'libmosquitto|libsensors|libssl|libcrypto' ||
+    fail "the window's program loads the thermostat's libraries"
+grep -qx "Exec=/usr/lib/.*/ventrolik/ventrolik-window" "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" ||
+    fail "the desktop entry does not start the window's program"
 dpkg-deb -c "$out"/ventrolik-dbgsym_$version-1_amd64.deb | grep '/usr/lib/debug/.build-id/.*\.debug$' >/dev/null ||
     fail "no debug symbols in the -dbgsym package"
-ok "lintian, desktop-file-validate, appstreamcli, stripped binaries with their symbols apart"
+ok "lintian, desktop-file-validate, appstreamcli, stripped binaries with their symbols apart, each program's libraries"
 
 # The thermostat's services ask for as little as they need: the one on a
 # broker has the network besides.
