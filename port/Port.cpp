@@ -7,9 +7,10 @@ namespace port {
 
 namespace {
 
-runtime::DllFunction<decltype(::IsDriverInstalled)> IsDriverInstalled{"IO.DLL", "IsDriverInstalled"};
-runtime::DllFunction<decltype(::PortOut)> PortOut{"IO.DLL", "PortOut"};
-runtime::DllFunction<decltype(::PortWordOut)> PortWordOut{"IO.DLL", "PortWordOut"};
+constexpr char kLibrary[] = "IO.DLL";
+runtime::DllFunction<decltype(::IsDriverInstalled)> IsDriverInstalled{kLibrary, "IsDriverInstalled"};
+runtime::DllFunction<decltype(::PortOut)> PortOut{kLibrary, "PortOut"};
+runtime::DllFunction<decltype(::PortWordOut)> PortWordOut{kLibrary, "PortWordOut"};
 
 } // namespace
 
@@ -30,6 +31,11 @@ bool DriverInstalled()
 {
     // Only the low 16 bits of the answer count.
     return (IsDriverInstalled() & 0xFFFF) != 0;
+}
+
+void PrepareLibrary()
+{
+    runtime::prepareLibrary(kLibrary);
 }
 
 } // namespace port

@@ -18,4 +18,8 @@ inline constexpr const char* kDriverMissing = "IO.DLL ne postoji u \\windows\\sy
 // library, so a missing IO.DLL shows up here.
 bool DriverInstalled();
 
+// Starts the system's look at IO.DLL ahead of that first call, so that it
+// is ready by then; loads nothing.
+void PrepareLibrary();
+
 } // namespace port

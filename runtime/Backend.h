@@ -47,6 +47,8 @@ void endLoop();
 MsgBoxResult messageBox(std::string_view prompt, MsgBoxStyle style, std::string_view title);
 
 // Returns nullptr and fills `reason` when the library or export can't be had.
+// prepareLibrary starts what loadLibrary would check first, where it can.
+void prepareLibrary(const char* file);
 void* loadLibrary(const char* file, std::string& reason);
 void* findSymbol(void* library, const char* name, std::string& reason);
 

@@ -8,6 +8,11 @@
 
 namespace runtime {
 
+void prepareLibrary(const char* library)
+{
+    backend::prepareLibrary(library);
+}
+
 void* DllFunctionCall(const char* library, const char* name)
 {
     // A library stays loaded to the end of the run once any of its functions

@@ -16,6 +16,12 @@ namespace runtime {
 // system's reason, when either can't be found.
 void* DllFunctionCall(const char* library, const char* name);
 
+// Looks at `library` ahead of its first call, where the system checks a
+// library apart before loading it: the check then runs beside whatever the
+// program does meanwhile (its window's construction) and is ready by the
+// first call. Nothing is loaded or bound here.
+void prepareLibrary(const char* library);
+
 using Binder = void* (*)(const char* library, const char* name);
 
 template <typename Function>

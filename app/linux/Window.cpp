@@ -4,6 +4,7 @@
 
 #include "app/Project.h"
 #include "forms/Form1.h"
+#include "port/Port.h"
 
 #include <cstdio>
 
@@ -15,5 +16,8 @@ int main(int argc, char**)
                    stderr);
         return 2;
     }
+    // The start-up form's driver check loads IO.DLL: the system's look at
+    // it runs meanwhile, beside the toolkit's start.
+    port::PrepareLibrary();
     return runtime::ThunRTMain(ventrolikProject(runtime::vbaNew2<Form1>));
 }

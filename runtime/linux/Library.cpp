@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 namespace runtime::backend {
 
@@ -34,11 +36,22 @@ std::string loaderSaid(std::string text)
 
 // The loader trusts a library's tables and runs its start-up code while it
 // loads it, so a library damaged inside, though whole, can kill the process
-// there. It is loaded first in a child process, which is all that dies; the
-// answer is why the child died, with what the loader said on its way out,
-// or nothing. (A forked child may load libraries: glibc resets the loader's
-// lock in it.)
-std::string loadingKills(const char* path)
+// there. It is loaded first in a child process, which is all that dies.
+// (A forked child may load libraries: glibc resets the loader's lock in it.)
+struct Trial {
+    std::string path; // the library tried
+    pid_t child = -1;
+    int said = -1; // what the loader says on its way out
+};
+
+// The trial started ahead of the first call, if any.
+Trial& started()
+{
+    static Trial trial;
+    return trial;
+}
+
+Trial startTrial(const char* path)
 {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0)
@@ -57,9 +70,18 @@ std::string loadingKills(const char* path)
         _exit(0);
     }
     close(pipeEnds[1]);
+    return {path, child, pipeEnds[0]};
+}
+
+// Why the trial's child died, with what the loader said on its way out, or
+// nothing.
+std::string loadingKills(const Trial& trial)
+{
+    if (trial.child < 0)
+        return {};
     std::string text;
     char block[512];
-    for (ssize_t got; (got = read(pipeEnds[0], block, sizeof block)) != 0;) {
+    for (ssize_t got; (got = read(trial.said, block, sizeof block)) != 0;) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -67,9 +89,9 @@ std::string loadingKills(const char* path)
         if (text.size() < 4096)
             text.append(block, std::size_t(got));
     }
-    close(pipeEnds[0]);
+    close(trial.said);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(trial.child, &status, 0) < 0 && errno == EINTR) {
     }
     std::string why;
     if (WIFSIGNALED(status))
@@ -88,7 +110,25 @@ void* open(const char* path, std::string& reason)
     return handle;
 }
 
+// The first candidate that is there: the library the search finds.
+std::optional<fs::path> found(const char* file, const std::vector<fs::path>& folders)
+{
+    for (const fs::path& folder : folders) {
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(folder / file, error)))
+            return folder / file;
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+void prepareLibrary(const char* file)
+{
+    const std::optional<fs::path> candidate = found(file, searchFolders());
+    if (candidate && started().child < 0 && problemWithLibrary(candidate->c_str()).empty())
+        started() = startTrial(candidate->c_str());
+}
 
 void* loadLibrary(const char* file, std::string& reason)
 {
@@ -96,19 +136,23 @@ void* loadLibrary(const char* file, std::string& reason)
     // LD_LIBRARY_PATH for the current directory. Every candidate is checked
     // before the loader sees it, and only ever by its absolute path.
     const std::vector<fs::path> folders = searchFolders();
-    for (const fs::path& folder : folders) {
-        const fs::path candidate = folder / file;
-        std::error_code error;
-        if (!fs::exists(fs::symlink_status(candidate, error)))
-            continue;
-        std::string problem = problemWithLibrary(candidate.c_str());
+    if (const std::optional<fs::path> candidate = found(file, folders)) {
+        std::string problem = problemWithLibrary(candidate->c_str());
+        // The trial started ahead is taken where it is of this file.
+        Trial trial = std::exchange(started(), Trial{});
+        if (problem.empty() && trial.path != candidate->native()) {
+            loadingKills(trial); // of another file: its child is reaped
+            trial = startTrial(candidate->c_str());
+        }
         if (problem.empty())
-            problem = loadingKills(candidate.c_str());
+            problem = loadingKills(trial);
+        else
+            loadingKills(trial);
         if (!problem.empty()) {
-            reason = candidate.string() + ": " + problem;
+            reason = candidate->string() + ": " + problem;
             return nullptr;
         }
-        return open(candidate.c_str(), reason);
+        return open(candidate->c_str(), reason);
     }
     reason = "no such file beside the program, in LD_LIBRARY_PATH or in the system's library folders (looked in";
     for (const fs::path& folder : folders) {

@@ -55,6 +55,11 @@ std::vector<std::wstring> searchFolders()
 
 } // namespace
 
+void prepareLibrary(const char*)
+{
+    // Windows' loader is trusted with the library as it is: nothing to start.
+}
+
 void* loadLibrary(const char* file, std::string& reason)
 {
     // Keeps the current directory out of the search for the libraries that
