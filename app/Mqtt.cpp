@@ -36,10 +36,7 @@ std::string jsonString(std::string_view text)
 std::string shown(std::string_view payload)
 {
     constexpr std::size_t kLongest = 40;
-    std::string text;
-    for (const char c : payload.substr(0, kLongest))
-        text += static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f ? '?' : c;
-    return "'" + text + "'" + (payload.size() > kLongest ? "..." : "");
+    return "'" + thermostat::printable(payload.substr(0, kLongest)) + "'" + (payload.size() > kLongest ? "..." : "");
 }
 
 std::string config(const Broker& broker, std::string_view component, std::string_view object)

@@ -160,16 +160,6 @@ bool isUtf8(std::string_view text)
     return true;
 }
 
-// A value as a message may show it: bytes that aren't printable ASCII as '?'.
-std::string printable(std::string_view value)
-{
-    std::string text(value);
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f)
-            c = '?';
-    return text;
-}
-
 // mqtt://host[:port] or mqtts://host[:port], taken into `broker`: what is
 // wrong with it, or nothing. An IPv6 address goes in brackets, as in any URL.
 std::string takeUrl(std::string_view url, Broker& broker)
@@ -223,12 +213,22 @@ std::string list(const std::vector<std::string>& names)
 
 } // namespace
 
+std::string printable(std::string_view value)
+{
+    std::string text(value);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f)
+            c = '?';
+    return text;
+}
+
 Parsed parse(std::span<const std::string_view> words)
 {
     Parsed parsed;
     Settings& settings = parsed.settings;
     bool on = false, off = false;
-    std::string_view tlsOnly, brokerOnly; // the first option given of each kind
+    std::string_view tlsOnly; // the first TLS file given
+    bool prefixGiven = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::string_view option = words[i], value;
         if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != option.npos) {
@@ -292,7 +292,7 @@ Parsed parse(std::span<const std::string_view> words)
             if (!isTopicPrefix(value))
                 return wrong("topic levels without '+', '#' or an empty one");
             settings.broker.prefix = value;
-            brokerOnly = brokerOnly.empty() ? "--discovery-prefix" : brokerOnly;
+            prefixGiven = true;
         } else {
             return {{}, "unknown option '" + std::string(option) + "'"};
         }
@@ -300,7 +300,7 @@ Parsed parse(std::span<const std::string_view> words)
     const Broker& broker = settings.broker;
     if (broker.url.empty() && (!broker.login.empty() || !broker.ca.empty() || !broker.certificate.empty() ||
                                !broker.key.empty() || !broker.node.empty() || !broker.name.empty() ||
-                               !brokerOnly.empty()))
+                               prefixGiven))
         return {{}, "the broker's settings need a --broker"};
     // Over mqtt:// nothing is encrypted, whatever files are given.
     if (!broker.url.empty() && !broker.tls && !tlsOnly.empty())

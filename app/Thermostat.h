@@ -73,6 +73,9 @@ std::string fault(const Reading& reading);
 // `value` with `places` decimals, as "55.0": the same in every locale.
 std::string decimal(double value, int places);
 
+// Text as a message may show it: bytes that aren't printable ASCII as '?'.
+std::string printable(std::string_view value);
+
 // Where the readings come from: libsensors on Linux, a table in the tests.
 class Sensors {
 public:

@@ -146,7 +146,7 @@ std::unique_ptr<BrokerClient> BrokerClient::make(const Settings& settings, Say s
         for (const auto& [option, name, isKey] : {std::tuple{"--broker-ca", broker.ca, false},
                                                   std::tuple{"--broker-cert", broker.certificate, false},
                                                   std::tuple{"--broker-key", key, true}})
-            if (const std::string why = tlsFileProblem(name, isKey); !name.empty() && !why.empty()) {
+            if (const std::string why = name.empty() ? "" : tlsFileProblem(name, isKey); !why.empty()) {
                 problem = "cannot take " + std::string(option) + " '" + name + "': " + why;
                 return nullptr;
             }

@@ -138,16 +138,15 @@ void* loadLibrary(const char* file, std::string& reason)
     const std::vector<fs::path> folders = searchFolders();
     if (const std::optional<fs::path> candidate = found(file, folders)) {
         std::string problem = problemWithLibrary(candidate->c_str());
-        // The trial started ahead is taken where it is of this file.
+        // The trial started ahead is taken where it is of this file; one of
+        // another is reaped, and this one tried now.
         Trial trial = std::exchange(started(), Trial{});
-        if (problem.empty() && trial.path != candidate->native()) {
-            loadingKills(trial); // of another file: its child is reaped
-            trial = startTrial(candidate->c_str());
-        }
-        if (problem.empty())
-            problem = loadingKills(trial);
-        else
+        if (trial.path != candidate->native()) {
             loadingKills(trial);
+            trial = problem.empty() ? startTrial(candidate->c_str()) : Trial{};
+        }
+        if (const std::string killed = loadingKills(trial); problem.empty())
+            problem = killed;
         if (!problem.empty()) {
             reason = candidate->string() + ": " + problem;
             return nullptr;
