@@ -1,45 +1,52 @@
 #!/usr/bin/env bash
 # What tools/package made, checked as the platforms' own tools check it and
-# tried as a user would: the .deb installed on this machine, started from
-# PATH in an X server and purged again; the Windows zip; the installer run
-# and uninstalled under Wine.
+# tried as a user would: the two .debs installed on this machine, the
+# window started from PATH in an X server, and purged again; the headless
+# one alone, as on a machine without a desktop; the Windows zip; the
+# installer run and uninstalled under Wine.
 #
 #   tools/xvfb packages.sh PACKAGE-FOLDER
 set -euo pipefail
 
-out=$1
+out=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/common.sh"
 version=$("$here/../tools/version")
-deb=$out/ventrolik_$version-1_amd64.deb
+revision=$(dpkg-parsechangelog -l "$here/../debian/changelog" -S Version)
+deb=$out/ventrolik_${revision}_amd64.deb
+headless=$out/ventrolik-headless_${revision}_amd64.deb
 [ -f "$deb" ] || { echo "SKIP: no $deb: run tools/package first"; exit 77; }
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: installing the package needs root"; exit 77; }
 # A Ventrolik the machine had before, or its settings, are the user's: the
 # test installs and purges only where there is none.
-case $(dpkg-query -W -f='${db:Status-Status}' ventrolik 2>/dev/null) in
-installed | config-files | half-*) echo "SKIP: Ventrolik is installed here already, and the test would purge it with its settings (test in a fresh root, as CI does)"; exit 77 ;;
-esac
+for package in ventrolik ventrolik-headless; do
+    case $(dpkg-query -W -f='${db:Status-Status}' $package 2>/dev/null) in
+    installed | config-files | half-*) echo "SKIP: $package is installed here already, and the test would purge it with its settings (test in a fresh root, as CI does)"; exit 77 ;;
+    esac
+done
 
 work=$(mktemp -d)
 app_pid=
+purge() { apt-get purge -y -q ventrolik ventrolik-headless >/dev/null 2>&1; }
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    dpkg-query -W ventrolik >/dev/null 2>&1 && apt-get purge -y -q ventrolik >/dev/null 2>&1
+    dpkg-query -W ventrolik-headless >/dev/null 2>&1 && purge
     rm -rf "$work"
 }
 trap cleanup EXIT
 # The documents that name the version say the one CMake has.
-[ "$(dpkg-parsechangelog -l "$here/../debian/changelog" -S Version)" = "$version-1" ] || fail "debian/changelog is not at $version"
+[ "${revision%-*}" = "$version" ] || fail "debian/changelog is not at $version"
 for document in linux/org.kestrova.Ventrolik.metainfo.xml linux/ventrolik.1 windows/README.txt; do
     grep -q "Ventrolik $version\|release version=\"$version\"" "$here/../resources/$document" || fail "$document does not say $version"
 done
 ok() { echo "ok: $*"; }
 
 # --- The Debian package, as Debian's tools see it. ---
-lintian --fail-on error,warning "$out"/ventrolik_$version-1_amd64.changes || fail "lintian"
-arm64=$out/ventrolik_$version-1_arm64.changes
+lintian --fail-on error,warning "$out"/ventrolik_${revision}_amd64.changes || fail "lintian"
+arm64=$out/ventrolik_${revision}_arm64.changes
 [ ! -f "$arm64" ] || lintian --fail-on error,warning "$arm64" || fail "lintian, arm64"
 dpkg-deb -x "$deb" "$work/deb"
+dpkg-deb -x "$headless" "$work/deb"
 desktop-file-validate "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$work/deb/usr/share/metainfo/org.kestrova.Ventrolik.metainfo.xml" >/dev/null ||
     fail "AppStream metainfo"
@@ -55,7 +62,7 @@ private=$(echo "$work"/deb/usr/lib/*/ventrolik)
     fail "the window's program loads the thermostat's libraries"
 grep -qx "Exec=/usr/lib/.*/ventrolik/ventrolik-window" "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" ||
     fail "the desktop entry does not start the window's program"
-dpkg-deb -c "$out"/ventrolik-dbgsym_$version-1_amd64.deb | grep '/usr/lib/debug/.build-id/.*\.debug$' >/dev/null ||
+dpkg-deb -c "$out"/ventrolik-headless-dbgsym_${revision}_amd64.deb | grep '/usr/lib/debug/.build-id/.*\.debug$' >/dev/null ||
     fail "no debug symbols in the -dbgsym package"
 ok "lintian, desktop-file-validate, appstreamcli, stripped binaries with their symbols apart, each program's libraries"
 
@@ -71,22 +78,45 @@ for limit in ventrolik-thermostat.service:0.6 ventrolik-thermostat-broker.servic
     ok "${limit%:*}: exposure $exposure"
 done
 
-# --- Installed, started from PATH, purged. ---
-apt-get purge -y -q ventrolik >/dev/null 2>&1 || true
+# --- The headless package alone, as on a machine without a desktop. ---
+# What apt fetches for it on a minimal Debian (the release's required
+# packages and apt), beyond what that has: no GUI toolkit, X11, GL or font,
+# and at most 10 MB, the package included.
+: >"$work/status" && mkdir -p "$work/archives/partial"
+fetched() {
+    apt-get install --print-uris -qq -y -o Dir::State::status="$work/status" -o Dir::Cache::archives="$work/archives" "$@" |
+        sed -n "s/^'[^']*' \([^ ]*\) \([0-9]*\) .*/\1 \2/p" | sort
+}
+mapfile -t minimal < <(dpkg-query -W -f='${Package}:${Architecture} ${Priority} ${Essential}\n' | awk '$2 == "required" || $3 == "yes" { print $1 }')
+fetched "${minimal[@]}" apt >"$work/minimal"
+fetched "${minimal[@]}" apt "$headless" | comm -13 "$work/minimal" - >"$work/brings"
+grep -q '^ventrolik-headless_' "$work/brings" || fail "apt would not install the headless package on a minimal Debian"
+! grep -E '^(libqt|qt6|libx11|libxcb|libgl|libegl|mesa|libfontconfig|libfreetype|fonts-)' "$work/brings" ||
+    fail "the headless package brings a GUI package"
+size=$(awk '{ s += $2 } END { print s }' "$work/brings")
+[ "$size" -le $((10 * 1024 * 1024)) ] || fail "the headless package downloads $size bytes on a minimal Debian"
+apt-get install -y -q "$headless" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt-get install, headless"; }
+[ "$(ventrolik --version)" = "Ventrolik $version" ] || fail "ventrolik --version, headless"
+status=0
+ventrolik >/dev/null 2>"$work/stderr" || status=$?
+[ "$status" = 2 ] && grep -q "comes with the package 'ventrolik'" "$work/stderr" || fail "ventrolik, headless: status $status"
+ok "headless: $(wc -l <"$work/brings") packages, $((size / 1024)) KB on a minimal Debian, none for a desktop; no window, and says which package brings it"
+
+# --- Both installed, the window started from PATH, purged. ---
 apt-get install -y -q "$deb" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt-get install"; }
 [ "$(command -v ventrolik)" = /usr/bin/ventrolik ] || fail "ventrolik is not on PATH"
-[ "$(ventrolik --version)" = "Ventrolik $version" ] || fail "ventrolik --version"
 # The thermostat waits for its settings: installed, not enabled, not running.
 grep -q '^#SENSOR=' /etc/default/ventrolik-thermostat || fail "no commented-out settings for the thermostat"
 [ -z "$(find /etc/systemd/system -name 'ventrolik-thermostat.service')" ] || fail "the thermostat's service is enabled"
+[ "$(stat -c %a /etc/ventrolik/broker)" = 700 ] || fail "/etc/ventrolik/broker is $(stat -c %a /etc/ventrolik/broker), not root's alone"
 # Stopped at removal, restarted after an upgrade, and never started unless
 # enabled: debhelper's scripts for the unit, found where this release's
 # dh_installsystemd looks.
-dpkg-deb -e "$deb" "$work/control"
+dpkg-deb -e "$headless" "$work/control"
 for unit in ventrolik-thermostat.service ventrolik-thermostat-broker.service; do
     grep -q "deb-systemd-invoke stop .*'$unit'" "$work/control/prerm" || fail "removal does not stop $unit"
 done
-ok "thermostat: settings installed, service not enabled"
+ok "thermostat: settings installed, the broker's folder root's alone, service not enabled"
 
 (cd "$work" && env -u LD_LIBRARY_PATH ventrolik 2>"$work/stderr") &
 app_pid=$!
@@ -102,8 +132,8 @@ wait "$app_pid" 2>/dev/null || true
 app_pid=
 ok "installed, started from PATH with the packaged IO.DLL"
 
-installed=$(dpkg-query -L ventrolik)
-apt-get purge -y -q ventrolik >/dev/null 2>&1 || fail "apt-get purge"
+installed=$(dpkg-query -L ventrolik ventrolik-headless)
+purge || fail "apt-get purge"
 while read -r path; do
     # Folders that other packages share, such as /usr/share/icons, stay, and
     # so does /lib, a link to /usr/lib on a merged system.

@@ -1,10 +1,11 @@
-# The package as users meet it: the host's Debian booted with systemd as
-# PID 1 and udev, the built .deb installed with apt-get, and the thermostat
+# The package as users meet it on a machine without a desktop: the host's
+# Debian booted with systemd as PID 1 and udev, the built headless .deb
+# installed alone with apt-get, and the thermostat
 # run by systemctl on the kernel's lm75 driver, switching the parallel port
 # at 0x378 through ppdev, then a relay board in a USB port (a gadget on
 # dummy_hcd), which Debian's usbrelay, installed here, gives to plugdev; and
 # on an MQTT broker, Debian's mosquitto.
-#: needs build/package/ventrolik_*_amd64.deb
+#: needs build/package/ventrolik-headless_*_amd64.deb
 #: reports 5
 if [ -z "${BASH_VERSION:-}" ]; then
     boot_systemd "$tests/kernel/scenarios/package.sh"
@@ -58,7 +59,7 @@ udevadm settle
 # Installed: the unit is there, neither enabled nor running.
 # man-db's trigger would index every manual page under emulation: minutes.
 rm -f /var/lib/man-db/auto-update
-if apt-get install -y -q "$(ls "$VENTROLIK_TESTS"/../build/package/ventrolik_*_amd64.deb)" >/tmp/apt 2>&1; then
+if apt-get install -y -q "$(ls "$VENTROLIK_TESTS"/../build/package/ventrolik-headless_*_amd64.deb)" >/tmp/apt 2>&1; then
     echo "installed"
 else
     sed 's/^/apt: /' /tmp/apt
@@ -211,12 +212,12 @@ systemctl reset-failed ventrolik-thermostat
 systemctl start ventrolik-thermostat
 started
 sleep 2
-apt-get remove -y -q ventrolik >/dev/null 2>&1
+apt-get remove -y -q ventrolik-headless >/dev/null 2>&1
 echo "removed: $(systemctl is-active ventrolik-thermostat)"
 data "removed"
 #= ^removed: (inactive|failed)$
 #= ^removed: /dev/parport0 data 0x01$
-apt-get purge -y -q ventrolik >/dev/null 2>&1
+apt-get purge -y -q ventrolik-headless >/dev/null 2>&1
 systemctl daemon-reload
 echo "purged: left: $(find /etc /usr/lib/systemd /lib/systemd /usr/lib/udev /usr/lib/modules-load.d -name '*ventrolik*' 2>/dev/null | paste -sd' ')"
 #= ^purged: left: $

@@ -3,7 +3,7 @@
 # guest: QEMU's monitor reads the line's function and level. The chip
 # releases a line as an input, so what a command sets is kept by our holder.
 #: machine raspi3b
-#: needs build/package/ventrolik_*_arm64.deb
+#: needs build/package/ventrolik-headless_*_arm64.deb
 #: reports 12
 # pin N [STEP]: GPIO N as the host sees it now, "STEP: output high"
 pin() { local seen; echo "observe $1"; read -r seen; echo "${2:-GPIO$1}: $seen"; }
