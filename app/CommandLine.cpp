@@ -31,7 +31,7 @@ constexpr std::string_view kHelp = "Switches a fan on the data lines of the firs
 // a status it can act on instead of a write that goes nowhere.
 int switchFan(void (*doSwitch)())
 {
-    if (!driverReady())
+    if (!port::DriverReady())
         return 1;
     doSwitch();
     return 0;
@@ -46,14 +46,6 @@ CommandLine asking(Request request, std::string problem = {})
 }
 
 } // namespace
-
-bool driverReady()
-{
-    if (port::DriverInstalled())
-        return true;
-    runtime::printError(std::string(port::kDriverMissing) + "\n");
-    return false;
-}
 
 CommandLine parseCommandLine(std::span<char* const> arguments)
 {

@@ -20,10 +20,6 @@ struct CommandLine {
 
 CommandLine parseCommandLine(std::span<char* const> arguments);
 
-// The driver check as a command makes it: false, after the warning on
-// stderr, when it says no.
-bool driverReady();
-
 // Carries out a request other than Window and returns the exit status: 0 when
 // done, 1 when the port library or its driver is missing, 2 for a wrong
 // command line.

@@ -36,11 +36,9 @@ Route chosen(const Inventory& inventory, const Setting& setting)
     if (!setting.error.empty())
         return {.refusal = setting.error};
     // A GPIO line can be wired to anything: used only when named.
-#ifndef _WIN32
     if (!setting.lines.empty())
-        return {.device = GpioLines{setting.device, setting.lines, setting.activeLow}};
-#endif
-    const std::string file = setting.device.substr(setting.device.find_last_of('/') + 1);
+        return chosenChip(inventory, setting);
+    const std::string file = fileName(setting.device);
     if (file.starts_with("parport")) {
         auto port = std::ranges::find(inventory.ports, setting.device, &ParallelPort::path);
         if (port == inventory.ports.end())
@@ -109,7 +107,7 @@ std::string describe(const Device& device)
             std::string lines;
             for (const std::string& line : gpio.lines)
                 lines += (lines.empty() ? "" : ", ") + shown(line);
-            return (gpio.lines.size() == 1 ? "GPIO line " : "GPIO lines ") + lines + " of " + shown(gpio.path) +
+            return (gpio.lines.size() == 1 ? "GPIO line " : "GPIO lines ") + lines + " of " + shown(gpio.chip) +
                    (gpio.activeLow ? ", active-low" : "");
         }
     };

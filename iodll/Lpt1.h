@@ -54,20 +54,33 @@ struct SerialModule {
     int relays;
 };
 
+// A GPIO chip, as discovery lists it: read once while it is plugged in.
+struct GpioChip {
+    std::string path;  // /dev/gpiochipN
+    std::string label; // "cp2112_gpio", "pinctrl-bcm2835"; empty when it can't be read
+    std::uint32_t lines = 0;
+    std::string where = {};  // what tells it from another alike: "USB 1-2, serial 'A1', /dev/gpio/by-path/..."
+    std::vector<std::string> links = {}; // its links in /dev/gpio/by-path
+    std::string problem = {};            // why it can't be read
+};
+
 // Lines of a GPIO chip, each carrying a data line: D0 on the first.
 struct GpioLines {
-    std::string path; // the chip: its label ("cp2112_gpio"), name or device
+    std::string path;  // the chip's device
+    std::string chip;  // as the setting names it: its label, name or device
+    std::string name;  // "cp2112_gpio (gpiochip1)"
+    std::uint32_t count; // the chip's lines
     std::vector<std::string> lines; // names or offsets
     bool activeLow;
 };
 
-// The Windows library reaches no GPIO line (its platform refuses a setting
-// that names some), so there it leaves them out, and their code with them.
-#ifdef _WIN32
-using Device = std::variant<ParallelPort, RelayBoard, SerialModule>;
-#else
-using Device = std::variant<ParallelPort, RelayBoard, SerialModule, GpioLines>;
-#endif
+} // namespace iodll
+
+// Device and GpioChips: what each system's library can reach (linux/,
+// windows/).
+#include "Devices.h"
+
+namespace iodll {
 
 // The device behind a port number and the register's offset in it, or why
 // none can be chosen. With neither, nothing is known at that address.
@@ -81,9 +94,15 @@ struct Inventory {
     std::vector<ParallelPort> ports;
     std::vector<RelayBoard> boards;
     std::string configFile; // named in the advice to choose
+    GpioChips chips = {};
 };
 
 Route route(const Inventory& inventory, const std::optional<Setting>& setting, std::uint16_t port);
+
+// LPT1 on the GPIO lines that `setting` names, of a chip in the inventory.
+// Each system's own: Linux picks the chip (linux/GpioChips.cpp); Windows
+// reaches no GPIO line.
+Route chosenChip(const Inventory& inventory, const Setting& setting);
 
 // "/dev/parport0 at 0xd010", "relay board USBRelay2 'ABCDE' on /dev/hidraw0".
 std::string describe(const Device& device);

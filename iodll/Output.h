@@ -16,27 +16,12 @@ class [[nodiscard]] Status {
 public:
     static Status ok() { return Status({}); }
     static Status failed(std::string why) { return Status(std::move(why)); }
-#ifndef _WIN32
-    // The device, which was there, has gone (a USB bridge's GPIO chip,
-    // unplugged), which is said once until it is back. On Windows there are
-    // no GPIO lines, and the library stays small.
-    static Status gone(std::string why)
-    {
-        Status status(std::move(why));
-        status.gone_ = true;
-        return status;
-    }
-    bool isGone() const { return gone_; }
-#endif
     explicit operator bool() const { return why_.empty(); }
     const std::string& why() const { return why_; }
 
 private:
     explicit Status(std::string why) : why_(std::move(why)) {}
     std::string why_;
-#ifndef _WIN32
-    bool gone_ = false;
-#endif
 };
 
 class Output {

@@ -29,7 +29,7 @@ std::unique_ptr<Output>& PortLibrary::made(const std::string& key)
 
 Output& PortLibrary::output(const Device& device)
 {
-    auto& output = made(std::visit([](const auto& d) { return d.path; }, device));
+    auto& output = made(std::visit([](const auto& d) -> const std::string& { return d.path; }, device));
     if (!output)
         output = platform_->output(device);
     return *output;
@@ -56,14 +56,16 @@ void PortLibrary::announceLpt1(const Device& device)
     if (parallel && parallel->base == kLpt1)
         return;
     std::string line = "LPT1 (" + hex(kLpt1) + ") is " + describe(device);
-    if (const auto* board = std::get_if<RelayBoard>(&device))
-        line += ": " + relays::dataLines(board->relays);
-    if (const auto* module = std::get_if<SerialModule>(&device))
-        line += ": " + relays::dataLines(module->relays);
-#ifndef _WIN32
-    if (const auto* gpio = std::get_if<GpioLines>(&device))
-        line += gpio->lines.size() == 1 ? ", for D0" : ", for D0-D" + std::to_string(gpio->lines.size() - 1);
-#endif
+    // Which data lines it carries: relay boards and modules say which relay
+    // each is, GPIO lines how many.
+    std::visit(
+        [&](const auto& carrier) {
+            if constexpr (requires { carrier.relays; })
+                line += ": " + relays::dataLines(carrier.relays);
+            if constexpr (requires { carrier.lines; })
+                line += carrier.lines.size() == 1 ? ", for D0" : ", for D0-D" + std::to_string(carrier.lines.size() - 1);
+        },
+        device);
     sayOnce(lpt1Said_, line);
 }
 
@@ -73,7 +75,7 @@ PortLibrary::Target PortLibrary::find(const Look& look, std::uint16_t port)
     if (found.device && isLpt1(port)) {
         announceLpt1(*found.device);
         lpt1_ = describe(*found.device);
-        lpt1Path_ = std::visit([](const auto& d) { return d.path; }, *found.device);
+        lpt1Path_ = std::visit([](const auto& d) -> const std::string& { return d.path; }, *found.device);
         if (std::exchange(lpt1Gone_, false))
             say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
     }
@@ -106,14 +108,6 @@ void PortLibrary::sayRefusal(const Target& found, const std::string& line)
 {
     if (found.gone && std::exchange(lpt1Gone_, true))
         return;
-#ifndef _WIN32
-    if (found.left && std::exchange(lpt1Left_, true))
-        return;
-    if (found.left) {
-        say(line + "; it is used again once it is back");
-        return;
-    }
-#endif
     say(line);
 }
 
@@ -152,15 +146,7 @@ Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t
     found = find(look, port);
     if (!found.output)
         return Status::failed(found.refusal);
-#ifdef _WIN32
     return found.output->write(found.offset, value);
-#else
-    Status written = found.output->write(found.offset, value);
-    found.left = written.isGone() && isLpt1(port);
-    if (written && isLpt1(port) && std::exchange(lpt1Left_, false))
-        say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
-    return written;
-#endif
 }
 
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept

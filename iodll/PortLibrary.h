@@ -21,8 +21,8 @@ namespace iodll {
 class Platform {
 public:
     virtual ~Platform() = default;
-    // The parallel ports, and the relay boards when `boards` is set.
-    virtual Inventory inventory(bool boards) = 0;
+    // The parallel ports; with `lpt1`, all else that may carry it too.
+    virtual Inventory inventory(bool lpt1) = 0;
     // The user's choice for LPT1; what can't be used of it goes to problems.
     virtual std::optional<Setting> setting(std::vector<std::string>& problems) = 0;
     virtual std::unique_ptr<Output> output(const Device& device) = 0;
@@ -71,9 +71,6 @@ private:
         int offset = 0;
         std::string refusal; // when there is no output
         bool gone = false;   // LPT1 was there and is not: said once, not at every call
-#ifndef _WIN32
-        bool left = false;   // LPT1's output was there and is not: the same
-#endif
     };
 
     // What is there; with `lpt1`, the relay boards and the setting too, and
@@ -101,9 +98,6 @@ private:
     std::string lpt1_;       // the device LPT1 was last, as messages name it
     std::string lpt1Path_;   // and its file
     bool lpt1Gone_ = false;  // and it has gone since: said once, and its return
-#ifndef _WIN32
-    bool lpt1Left_ = false;  // its output found it gone (GPIO chips, which are not listed)
-#endif
     bool directSaid_ = false;
 };
 

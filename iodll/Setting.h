@@ -47,6 +47,11 @@ std::string shown(std::string_view value);
 std::string printable(std::string_view message);
 
 std::string trimmed(std::string text);
+// "parport0" of "/dev/parport0".
+inline std::string fileName(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
 // The words of a line, as blanks part them.
 std::vector<std::string> words(std::string_view line);
 std::string hex(unsigned value);

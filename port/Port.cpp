@@ -2,6 +2,9 @@
 
 #include "iodll/IO.h"
 #include "runtime/DllFunction.h"
+#include "runtime/Runtime.h"
+
+#include <string>
 
 namespace port {
 
@@ -36,6 +39,14 @@ bool DriverInstalled()
 void PrepareLibrary()
 {
     runtime::prepareLibrary(kLibrary);
+}
+
+bool DriverReady()
+{
+    if (DriverInstalled())
+        return true;
+    runtime::printError(std::string(kDriverMissing) + "\n");
+    return false;
 }
 
 } // namespace port

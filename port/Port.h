@@ -18,6 +18,10 @@ inline constexpr const char* kDriverMissing = "IO.DLL ne postoji u \\windows\\sy
 // library, so a missing IO.DLL shows up here.
 bool DriverInstalled();
 
+// The driver check as a command makes it, with no window: false, after the
+// warning on standard error, when it says no.
+bool DriverReady();
+
 // Starts the system's look at IO.DLL ahead of that first call, so that it
 // is ready by then; loads nothing.
 void PrepareLibrary();

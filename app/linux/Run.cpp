@@ -128,7 +128,7 @@ int run(const Settings& given)
         runtime::printError("ventrolik: " + problem + "\n");
         return 2;
     }
-    if (!driverReady())
+    if (!port::DriverReady())
         return 1;
     LinuxWorld world(std::move(broker));
     return control(settings, *sensors, world);

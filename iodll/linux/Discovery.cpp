@@ -1,14 +1,18 @@
 #include "Discovery.h"
 
 #include "../Relays.h"
+#include "Linux.h"
 
+#include <linux/gpio.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -28,7 +32,8 @@ std::optional<std::uint16_t> parseBaseAddress(std::string_view text)
 
 namespace {
 
-// The entries of `dir` whose names start with `prefix`, sorted by name.
+// The entries of `dir` whose names start with `prefix`, in the order of
+// their numbers: hidraw2 before hidraw10.
 std::vector<fs::path> entries(const fs::path& dir, std::string_view prefix)
 {
     std::error_code error;
@@ -36,7 +41,10 @@ std::vector<fs::path> entries(const fs::path& dir, std::string_view prefix)
     for (const auto& entry : fs::directory_iterator(dir, error))
         if (entry.path().filename().string().starts_with(prefix))
             found.push_back(entry.path());
-    std::ranges::sort(found);
+    std::ranges::sort(found, [](const fs::path& a, const fs::path& b) {
+        const std::string x = a.filename().string(), y = b.filename().string();
+        return x.size() != y.size() ? x.size() < y.size() : x < y;
+    });
     return found;
 }
 
@@ -113,6 +121,66 @@ std::vector<RelayBoard> findRelayBoards(const System& system, KnownIds& known)
     }
     known = std::move(stillThere);
     return boards;
+}
+
+namespace {
+
+// A chip's label and line count, read from its device; and what tells it
+// from another alike: the USB port and serial number of the device it is
+// on, "USB 1-2, serial 'A1'".
+GpioChip readChip(const System& system, const fs::path& device, const fs::path& entry)
+{
+    GpioChip chip{device.string(), {}};
+    const int fd = system.open(device);
+    if (fd < 0) {
+        chip.problem = describeOpenError(system, errno, device, kGpioHints);
+        return chip;
+    }
+    gpiochip_info info{};
+    if (system.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info) >= 0) {
+        chip.label = shown(std::string(info.label, strnlen(info.label, sizeof info.label)));
+        chip.lines = info.lines;
+    } else {
+        chip.problem = deviceError("read", errno, device);
+    }
+    system.close(fd);
+    std::error_code error;
+    for (auto folder = fs::canonical(entry, error); !error && folder.has_relative_path(); folder = folder.parent_path())
+        if (fs::exists(folder / "busnum", error)) {
+            chip.where = "USB " + shown(folder.filename().string());
+            if (const auto serial = readText((folder / "serial").string()))
+                chip.where += ", serial '" + shown(trimmed(*serial)) + "'";
+            break;
+        }
+    return chip;
+}
+
+} // namespace
+
+std::vector<GpioChip> findGpioChips(const System& system, KnownChips& known)
+{
+    std::vector<GpioChip> chips;
+    KnownChips stillThere;
+    for (const fs::path& entry : entries(system.gpioDir, "gpiochip")) {
+        std::error_code error;
+        const std::string place = fs::canonical(entry, error).string();
+        const auto seen = std::ranges::find(known, place, &KnownChips::value_type::first);
+        GpioChip chip = !place.empty() && seen != known.end()
+                            ? seen->second
+                            : readChip(system, system.deviceDir / entry.filename(), entry);
+        if (!place.empty() && chip.problem.empty())
+            stillThere.emplace_back(place, chip);
+        // The package's links, made by udev after the chip comes: looked
+        // at each time.
+        for (const auto& link : fs::directory_iterator(system.deviceDir / "gpio" / "by-path", error))
+            if (fs::read_symlink(link.path(), error).filename() == entry.filename()) {
+                chip.links.push_back(link.path().string());
+                chip.where += (chip.where.empty() ? "" : ", ") + shown(link.path().string());
+            }
+        chips.push_back(std::move(chip));
+    }
+    known = std::move(stillThere);
+    return chips;
 }
 
 bool systemListsParallelPort(const System& system, std::uint16_t port)

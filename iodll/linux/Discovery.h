@@ -1,7 +1,7 @@
 #pragma once
 
-// What is there: parallel ports (ppdev devices), HID relay boards, the
-// system's own list of ports, and the user's setting for LPT1.
+// What is there: parallel ports (ppdev devices), HID relay boards, GPIO
+// chips, and the system's own list of ports.
 
 #include "../Lpt1.h"
 #include "System.h"
@@ -26,6 +26,16 @@ using KnownIds = std::vector<std::pair<std::string, std::string>>;
 // `known` is opened for a moment to read its ID; `known` is left holding the
 // boards that are there.
 std::vector<RelayBoard> findRelayBoards(const System& system, KnownIds& known);
+
+// GPIO chips read already, by their place in sysfs, which is new each time
+// a bridge is plugged in.
+using KnownChips = std::vector<std::pair<std::string, GpioChip>>;
+
+// The GPIO chips, in the order of their numbers, each with its links in
+// /dev/gpio/by-path. A chip not in `known` is opened for a moment to read
+// its label and line count; `known` is left holding the chips that are
+// there. A chip that can't be read is listed with the reason.
+std::vector<GpioChip> findGpioChips(const System& system, KnownChips& known);
 
 // Whether the firmware (a PNP0400 or PNP0401 device with an I/O range) or the
 // kernel's port map lists a parallel port whose registers include `port`.

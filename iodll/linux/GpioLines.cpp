@@ -27,12 +27,6 @@ namespace iodll {
 
 namespace {
 
-// The package's rule gives lp the chips of USB bridges; a board's own chip
-// is given by a rule the user enables.
-constexpr OpenHints kHints{"lp", "is the GPIO bridge plugged in?", nullptr,
-                           "as the package's udev rule gives a USB bridge's chip, and its rule for a Raspberry Pi's "
-                           "header once linked into /etc/udev/rules.d: /usr/share/ventrolik/61-ventrolik-raspberry-pi.rules"};
-
 // Who holds our lines, as the kernel shows it: the program, or its holder.
 constexpr char kConsumer[] = "ventrolik";
 
@@ -53,7 +47,7 @@ public:
     ~GpioLinesOutput() override
     {
         if (lines_ >= 0 && system_.holdLines && serviceUnit(system_).empty())
-            system_.holdLines(lines_, device_, offsets_);
+            system_.holdLines(lines_, wanted_.path, offsets_);
         close();
     }
 
@@ -64,115 +58,23 @@ public:
     {
         if (offset != kData) // only the data lines are wired
             return Status::ok();
-        missing_ = false;
         Status done = reach();
         const std::uint64_t all = (std::uint64_t(1) << offsets_.size()) - 1;
         if (done)
             done = lines_ < 0 ? request(value & all, all) : set(value & all, all);
         if (!done)
             close();
-        // A chip that was there and is not (a USB bridge unplugged) has
-        // gone, which is said once until it is back.
-        if (!done && had_ && missing_)
-            return Status::gone(done.why());
-        had_ = had_ || done;
         return done;
     }
 
 private:
-    // The chip as the setting names it: its device, its name (gpiochip4)
-    // or its label (cp2112_gpio, pinctrl-bcm2711); then its lines. Of two
-    // chips with the label, neither is taken: two alike bridges differ only
-    // in where they are plugged in.
+    // The chip that discovery found, then its lines.
     Status open()
     {
-        const std::string& named = wanted_.path;
-        const bool byLabel = !named.starts_with('/') && !(named.starts_with("gpiochip") && isNumber(named.substr(8)));
-        std::vector<std::filesystem::path> devices;
-        if (byLabel)
-            devices = allChips();
-        else
-            devices.push_back(named.starts_with('/') ? std::filesystem::path(named) : system_.deviceDir / named);
-        std::string list, refused, alike;
-        int matches = 0;
-        for (const auto& device : devices) {
-            const int fd = system_.open(device);
-            if (fd < 0) {
-                missing_ = missing_ || errno == ENOENT || errno == ENODEV || errno == ENXIO;
-                if (refused.empty())
-                    refused = describeOpenError(system_, errno, device, kHints);
-                continue;
-            }
-            gpiochip_info info{};
-            const bool read = system_.ioctl(fd, GPIO_GET_CHIPINFO_IOCTL, &info) >= 0;
-            if (read && (!byLabel || text(info.label) == named)) {
-                alike += (alike.empty() ? "" : ", ") + whereIs(device);
-                if (++matches == 1) {
-                    chip_ = fd;
-                    chipName_ = text(info.label) + " (" + device.filename().string() + ")";
-                    device_ = device;
-                    lineCount_ = info.lines;
-                    continue;
-                }
-            } else {
-                list += (list.empty() ? "" : ", ") + text(info.label) + " (" + device.filename().string() + ", " +
-                        std::to_string(info.lines) + " lines)";
-            }
-            system_.close(fd);
-        }
-        if (matches > 1)
-            return failed("more than one GPIO chip is labelled '" + shown(named) + "': " + alike +
-                          " (name the one for the fan by its device in place of the label, or by its link "
-                          "in /dev/gpio/by-path, which stays with its USB port)");
-        if (chip_ >= 0)
-            return findLines(lineCount_);
-        missing_ = missing_ || byLabel;
-        if (!byLabel && !refused.empty())
-            return Status::failed(refused);
-        if (list.empty() && !refused.empty())
-            return Status::failed("there is no GPIO chip '" + shown(named) + "' that can be read (" + refused + ")");
-        return Status::failed("there is no GPIO chip '" + shown(named) + "' (" +
-                              (list.empty() ? "there are none" : "the chips are " + list) +
-                              (refused.empty() ? "" : "; " + refused) + ")");
-    }
-
-    // "/dev/gpiochip1 (USB 1-2, serial 'A1', /dev/gpio/by-path/...)": the
-    // device, and what tells it from another alike: the USB port and serial
-    // number of the device it is on, and the package's stable link to it.
-    std::string whereIs(const std::filesystem::path& device) const
-    {
-        std::string where;
-        std::error_code error;
-        const std::string name = device.filename().string();
-        auto folder = std::filesystem::canonical(system_.gpioDir / name, error);
-        for (; !error && folder.has_relative_path(); folder = folder.parent_path())
-            if (std::filesystem::exists(folder / "busnum", error)) {
-                where = "USB " + shown(folder.filename().string());
-                if (const auto serial = readText((folder / "serial").string()))
-                    where += ", serial '" + shown(trimmed(*serial)) + "'";
-                break;
-            }
-        for (const auto& link : std::filesystem::directory_iterator(system_.deviceDir / "gpio" / "by-path", error))
-            if (std::filesystem::read_symlink(link.path(), error).filename() == name)
-                where += (where.empty() ? "" : ", ") + shown(link.path().string());
-        return device.string() + (where.empty() ? "" : " (" + where + ")");
-    }
-
-    std::vector<std::filesystem::path> allChips() const
-    {
-        std::vector<std::string> names;
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(system_.gpioDir, error))
-            if (const std::string name = entry.path().filename().string(); name.starts_with("gpiochip"))
-                names.push_back(name);
-        // gpiochip2 before gpiochip10
-        std::ranges::sort(names, [](const std::string& a, const std::string& b) {
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        });
-        std::vector<std::filesystem::path> devices;
-        for (const std::string& name : names)
-            devices.push_back(system_.deviceDir / name);
-        return devices;
+        chip_ = system_.open(wanted_.path);
+        if (chip_ < 0)
+            return Status::failed(describeOpenError(system_, errno, wanted_.path, kGpioHints));
+        return findLines(wanted_.count);
     }
 
     // Each line wanted, by its name or its offset, if it is free.
@@ -182,7 +84,7 @@ private:
         for (std::uint32_t offset = 0; offset < count; ++offset) {
             infos[offset].offset = offset;
             if (system_.ioctl(chip_, GPIO_V2_GET_LINEINFO_IOCTL, &infos[offset]) < 0)
-                return failed(deviceError("read line " + std::to_string(offset) + " of", errno, device_));
+                return failed(deviceError("read line " + std::to_string(offset) + " of", errno, wanted_.path));
         }
         offsets_.clear();
         for (const std::string& line : wanted_.lines) {
@@ -191,14 +93,14 @@ private:
             if (info == infos.end() && isNumber(line) && std::stoul(line) < count)
                 info = infos.begin() + std::stoul(line);
             if (info == infos.end())
-                return failed("the GPIO chip " + chipName_ + " has no line '" + shown(line) + "' (its lines are " +
+                return failed("the GPIO chip " + wanted_.name + " has no line '" + shown(line) + "' (its lines are " +
                               lineList(infos) + ")");
             if (std::ranges::count_if(infos, named) > 1) {
                 std::string offsets;
                 for (const auto& i : infos)
                     if (named(i))
                         offsets += (offsets.empty() ? "" : ", ") + std::to_string(i.offset);
-                return failed("more than one line of the GPIO chip " + chipName_ + " is named '" + shown(line) +
+                return failed("more than one line of the GPIO chip " + wanted_.name + " is named '" + shown(line) +
                               "' (lines " + offsets + "): name the one for the fan by its number");
             }
             if (std::ranges::find(offsets_, info->offset) != offsets_.end())
@@ -221,7 +123,7 @@ private:
         };
         if (text(info.consumer) != kConsumer)
             return false;
-        return isFree() || (system_.letGoLine && system_.letGoLine(device_, info.offset) && isFree());
+        return isFree() || (system_.letGoLine && system_.letGoLine(wanted_.path, info.offset) && isFree());
     }
 
     // "0-7", or the names where the lines have them: "GPIO17, GPIO27, ...".
@@ -238,7 +140,7 @@ private:
 
     std::string heldBy(const gpio_v2_line_info& info) const
     {
-        const std::string line = "GPIO line " + std::to_string(info.offset) + " of " + chipName_ + " is held by '";
+        const std::string line = "GPIO line " + std::to_string(info.offset) + " of " + wanted_.name + " is held by '";
         if (text(info.consumer) == kConsumer)
             return line + "ventrolik' (the window, the thermostat, or the holder that keeps the line as a command "
                           "set it, which 'pkill -x ventrolik-hold' ends; the thermostat's service can't ask it)";
@@ -263,7 +165,6 @@ private:
             return Status::ok();
         }
         const int error = errno;
-        missing_ = error == ENODEV;
         if (error == EBUSY)
             for (std::uint32_t offset : offsets_) {
                 gpio_v2_line_info info{};
@@ -279,10 +180,8 @@ private:
     Status set(std::uint64_t values, std::uint64_t all)
     {
         gpio_v2_line_values set{values, all};
-        if (system_.ioctl(lines_, GPIO_V2_LINE_SET_VALUES_IOCTL, &set) < 0) {
-            missing_ = errno == ENODEV;
-            return Status::failed(deviceError("set the GPIO lines of", errno, device_));
-        }
+        if (system_.ioctl(lines_, GPIO_V2_LINE_SET_VALUES_IOCTL, &set) < 0)
+            return Status::failed(deviceError("set the GPIO lines of", errno, wanted_.path));
         return Status::ok();
     }
 
@@ -303,14 +202,9 @@ private:
 
     System& system_;
     const GpioLines wanted_;
-    std::filesystem::path device_;
-    std::string chipName_; // "cp2112_gpio (gpiochip0)"
-    std::uint32_t lineCount_ = 0;
     std::vector<std::uint32_t> offsets_;
     int chip_ = -1;
     int lines_ = -1;
-    bool had_ = false;     // the lines were driven once
-    bool missing_ = false; // the last failure was of a chip that is not there
 };
 
 } // namespace

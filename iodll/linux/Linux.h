@@ -32,6 +32,13 @@ struct OpenHints {
     const char* rule;    // how the group gets them, if not by the package's udev rule
 };
 
+// The package's rule gives lp the chips of USB bridges; a board's own chip
+// is given by a rule the user enables.
+inline constexpr OpenHints kGpioHints{
+    "lp", "is the GPIO bridge plugged in?", nullptr,
+    "as the package's udev rule gives a USB bridge's chip, and its rule for a Raspberry Pi's header once linked into "
+    "/etc/udev/rules.d: /usr/share/ventrolik/61-ventrolik-raspberry-pi.rules"};
+
 // The system service this process runs in ("ventrolik-thermostat.service"),
 // from its control group; empty outside one.
 std::string serviceUnit(const System& system);

@@ -12,10 +12,12 @@ class LinuxPlatform final : public Platform {
 public:
     explicit LinuxPlatform(System system) : system_(std::move(system)) {}
 
-    Inventory inventory(bool boards) override
+    Inventory inventory(bool lpt1) override
     {
-        return {findParallelPorts(system_), boards ? findRelayBoards(system_, boardIds_) : std::vector<RelayBoard>{},
-                system_.configFile};
+        if (!lpt1)
+            return {findParallelPorts(system_), {}, system_.configFile};
+        return {findParallelPorts(system_), findRelayBoards(system_, boardIds_), system_.configFile,
+                findGpioChips(system_, chips_)};
     }
 
     std::optional<Setting> setting(std::vector<std::string>& problems) override
@@ -62,6 +64,7 @@ public:
 private:
     System system_;
     KnownIds boardIds_;
+    KnownChips chips_;
 };
 
 } // namespace

@@ -79,23 +79,19 @@ std::vector<RelayBoard> findRelayBoards()
 
 class WindowsPlatform final : public Platform {
 public:
-    Inventory inventory(bool boards) override
+    Inventory inventory(bool lpt1) override
     {
-        return {{}, boards ? findRelayBoards() : std::vector<RelayBoard>{}, configFile()};
+        return {{}, lpt1 ? findRelayBoards() : std::vector<RelayBoard>{}, configFile()};
     }
 
     std::optional<Setting> setting(std::vector<std::string>& problems) override
     {
-        std::optional<Setting> setting = lpt1Setting(
+        return lpt1Setting(
             [](const char* name) -> std::optional<std::string> {
                 const char* value = std::getenv(name);
                 return value ? std::optional<std::string>(value) : std::nullopt;
             },
             configFile(), problems);
-        if (setting && setting->error.empty() && !setting->lines.empty())
-            setting->error = "LPT1 is set to GPIO lines in " + setting->source +
-                             ", which this IO.DLL reaches on Linux only (on Windows, use a relay board or module)";
-        return setting;
     }
 
     std::unique_ptr<Output> output(const Device& device) override
@@ -138,6 +134,13 @@ private:
 } // namespace
 
 } // namespace windows
+
+// No GPIO chips are listed here.
+Route chosenChip(const Inventory&, const Setting& setting)
+{
+    return {.refusal = "LPT1 is set to GPIO lines in " + setting.source +
+                       ", which this IO.DLL reaches on Linux only (on Windows, use a relay board or module)"};
+}
 
 std::unique_ptr<Platform> systemPlatform()
 {

@@ -3,7 +3,7 @@
 # the package's udev rule gives it to lp. The bridge says its lines' state
 # ('1', '0', or '.' for an input), line 0 first, each time it is set.
 #: ports none
-#: reports 15
+#: reports 13
 host && load dummy_hcd num=2 && load usb_f_fs && load usbhid && load hid-cp2112 && i2c_sensor
 relayplay cp2112 >/tmp/relays 2>/dev/null &
 until [ -e /dev/gpiochip0 ]; do sleep 0.1; done
@@ -81,6 +81,5 @@ relayplay cp2112 B2 >/tmp/relays2 2>/dev/null &
 until [ "$(ls /dev/gpiochip* | wc -l)" -ge 2 ]; do sleep 0.1; done
 chgrp 7 /dev/gpiochip* && chmod 0660 /dev/gpiochip*
 gpio lines=0 0 "two bridges"
-#= IO\.DLL: LPT1 \(0x378\) is GPIO line 0 of cp2112_gpio, for D0$
 #= IO\.DLL: cannot write 0x0 to port 0x378: more than one GPIO chip is labelled 'cp2112_gpio': (?=.*serial 'B2')/dev/gpiochip[0-9]+ \(USB [0-9-]+.*\), /dev/gpiochip[0-9]+ \(USB [0-9-]+.*\) \(name the one for the fan by its device
 #= ^two bridges: cp2112 lines 1\.01\.0\.\.$
