@@ -44,9 +44,13 @@ bool isNumber(const std::string& word)
 class GpioLinesOutput final : public Output {
 public:
     GpioLinesOutput(System& system, GpioLines lines) : system_(system), wanted_(std::move(lines)) {}
+    // At the program's end; or when the chip has gone, whose lines nobody
+    // can keep.
     ~GpioLinesOutput() override
     {
-        if (lines_ >= 0 && system_.holdLines && serviceUnit(system_).empty())
+        std::error_code error;
+        if (lines_ >= 0 && system_.holdLines && serviceUnit(system_).empty() &&
+            std::filesystem::exists(system_.gpioDir / fileName(wanted_.path), error))
             system_.holdLines(lines_, wanted_.path, offsets_);
         close();
     }
