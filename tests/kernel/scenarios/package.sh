@@ -14,12 +14,6 @@ if [ -z "${BASH_VERSION:-}" ]; then
 fi
 set -u
 source "$VENTROLIK_TESTS/common.sh"
-export DEBIAN_FRONTEND=noninteractive
-# apt with no archive's lists: what the package needs is installed already,
-# and reading the lists would take minutes under emulation.
-mkdir -p /tmp/lists/partial
-export APT_CONFIG=/tmp/apt.conf
-echo 'Dir::State::Lists "/tmp/lists";' >"$APT_CONFIG"
 ioprobe=$(dirname "$VENTROLIK_PROGRAM")/tests/ioprobe
 relayplay=$(dirname "$VENTROLIK_PROGRAM")/tests/relayplay
 data() { echo "$1: $("$ioprobe" read /dev/parport0)"; }
@@ -57,8 +51,6 @@ eventually 60 test -e /dev/gpiochip0
 udevadm settle
 
 # Installed: the unit is there, neither enabled nor running.
-# man-db's trigger would index every manual page under emulation: minutes.
-rm -f /var/lib/man-db/auto-update
 if apt-get install -y -q "$(ls "$VENTROLIK_TESTS"/../build/package/ventrolik-headless_*_amd64.deb)" >/tmp/apt 2>&1; then
     echo "installed"
 else

@@ -4,7 +4,7 @@
 # releases a line as an input, so what a command sets is kept by our holder.
 #: machine raspi3b
 #: needs build/package/ventrolik-headless_*_arm64.deb
-#: reports 12
+#: reports 10
 # pin N [STEP]: GPIO N as the host sees it now, "STEP: output high"
 pin() { local seen; echo "observe $1"; read -r seen; echo "${2:-GPIO$1}: $seen"; }
 # The SoC's sensor at whole degrees, moved through its zone's offset.

@@ -10,12 +10,6 @@ if [ -z "${BASH_VERSION:-}" ]; then
 fi
 set -u
 source "$VENTROLIK_TESTS/common.sh"
-export DEBIAN_FRONTEND=noninteractive
-# apt offline, and no manual pages indexed: see the package scenario.
-mkdir -p /tmp/lists/partial
-export APT_CONFIG=/tmp/apt.conf
-echo 'Dir::State::Lists "/tmp/lists";' >"$APT_CONFIG"
-rm -f /var/lib/man-db/auto-update
 packages=$VENTROLIK_TESTS/../build/package
 ioprobe=$(dirname "$VENTROLIK_PROGRAM")/tests/ioprobe
 install() { apt-get install -y -q "$@" >/tmp/apt 2>&1 || sed 's/^/apt: /' /tmp/apt; }
