@@ -197,6 +197,9 @@ damaged=
 while IFS='|' read -r name damage reason; do
     name=${name%% *} reason=${reason# }
     rm -rf "$work/damaged" && mkdir "$work/damaged" && cp "$ventrolik" "$work/damaged/$program"
+    # with the helper that loads it first, as installed (Linux)
+    helper=$(dirname "$ventrolik")/ventrolik-trial
+    [ ! -f "$helper" ] || cp "$helper" "$work/damaged/"
     library=$work/damaged/IO.DLL
     eval "$damage" || continue
     damaged+=" $name"
@@ -216,6 +219,7 @@ truncated  | head -c $((size / 2)) "\$recording" >"\$library"  | file is truncat
 text       | echo "IO.DLL" >"\$library"                       | not a shared library
 foreign    | foreign "\$library"                               | built for 32-bit x86
 zeroed     | zeroed_code "\$library"                           | damaged: the system's loader died loading it (Segmentation fault)
+no-helper  | zeroed_code "\$library"; rm -f "$work/damaged/ventrolik-trial" | damaged: the system's loader died loading it (Segmentation fault)
 pltrel     | wrong_pltrel "\$library"                          | damaged: loading it ended the process with status 127: Inconsistency detected by ld\.so
 far-table  | far_table "\$library"                             | file is truncated: the program header table ends beyond byte 18446744073709551615 of
 directory  | mkdir "\$library"                                 | is a directory

@@ -50,7 +50,7 @@ dpkg-deb -x "$headless" "$work/deb"
 desktop-file-validate "$work/deb/usr/share/applications/org.kestrova.Ventrolik.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$work/deb/usr/share/metainfo/org.kestrova.Ventrolik.metainfo.xml" >/dev/null ||
     fail "AppStream metainfo"
-for binary in "$work"/deb/usr/lib/*/ventrolik/{ventrolik,ventrolik-window,IO.DLL}; do
+for binary in "$work"/deb/usr/lib/*/ventrolik/{ventrolik,ventrolik-window,ventrolik-trial,IO.DLL}; do
     file -L "$binary" | grep ", stripped" >/dev/null || fail "$binary is not stripped"
 done
 # The commands and the thermostat load no GUI toolkit; the window, none of

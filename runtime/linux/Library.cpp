@@ -5,6 +5,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,8 +37,7 @@ std::string loaderSaid(std::string text)
 
 // The loader trusts a library's tables and runs its start-up code while it
 // loads it, so a library damaged inside, though whole, can kill the process
-// there. It is loaded first in a child process, which is all that dies.
-// (A forked child may load libraries: glibc resets the loader's lock in it.)
+// there. It is loaded first in another process, which is all that dies.
 struct Trial {
     std::string path; // the library tried
     pid_t child = -1;
@@ -51,25 +51,56 @@ Trial& started()
     return trial;
 }
 
+// The signals of a crash, which are the system's to report in the trial,
+// whatever handler the process has.
+constexpr int kCrashes[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+
+// The trial in ventrolik-trial, the program's helper beside it, which loads
+// the library and ends: started without a copy of this process, whose
+// toolkit, loaded, would make a fork cost the window's start a tenth.
+pid_t spawnTrial(const char* path, int stderrEnd)
+{
+    const std::string helper = (programFolder() / "ventrolik-trial").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, stderrEnd, STDERR_FILENO);
+    posix_spawnattr_init(&attributes);
+    sigset_t crashes;
+    sigemptyset(&crashes);
+    for (const int signal : kCrashes)
+        sigaddset(&crashes, signal);
+    posix_spawnattr_setsigdefault(&attributes, &crashes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    char* arguments[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(path), nullptr};
+    pid_t child = -1;
+    if (posix_spawn(&child, helper.c_str(), &actions, &attributes, arguments, environ) != 0)
+        child = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
 Trial startTrial(const char* path)
 {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0)
         return {}; // no trial: the library is loaded as it is
-    const pid_t child = fork();
-    if (child < 0) {
-        close(pipeEnds[0]), close(pipeEnds[1]);
-        return {};
-    }
-    if (child == 0) {
-        // A crash is the system's to report, whatever handler the process has.
-        for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
+    // Without the helper, in a fork. (A forked child may load libraries:
+    // glibc resets the loader's lock in it.)
+    pid_t child = spawnTrial(path, pipeEnds[1]);
+    if (child < 0 && (child = fork()) == 0) {
+        for (const int signal : kCrashes)
             std::signal(signal, SIG_DFL);
         dup2(pipeEnds[1], STDERR_FILENO);
         dlopen(path, RTLD_NOW | RTLD_LOCAL);
         _exit(0);
     }
     close(pipeEnds[1]);
+    if (child < 0) {
+        close(pipeEnds[0]);
+        return {};
+    }
     return {path, child, pipeEnds[0]};
 }
 

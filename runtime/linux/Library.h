@@ -9,6 +9,9 @@
 
 namespace runtime::backend {
 
+// The folder of this process's program; empty where it can't be told.
+std::filesystem::path programFolder();
+
 // Where the library may be, in order: the program's own folder, so that the
 // library built or shipped with it wins; the absolute entries of
 // LD_LIBRARY_PATH; and the folders the system's linker uses. Only absolute

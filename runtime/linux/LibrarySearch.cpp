@@ -18,13 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path executableDirectory()
-{
-    std::error_code error;
-    auto self = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : self.parent_path();
-}
-
 void addFolder(std::vector<fs::path>& folders, fs::path folder)
 {
     folder = folder.lexically_normal();
@@ -66,10 +59,17 @@ void addConfiguredFolders(std::vector<fs::path>& folders, const fs::path& file, 
 
 } // namespace
 
+fs::path programFolder()
+{
+    std::error_code error;
+    auto self = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self.parent_path();
+}
+
 std::vector<fs::path> searchFolders()
 {
     std::vector<fs::path> folders;
-    if (auto beside = executableDirectory(); !beside.empty())
+    if (auto beside = programFolder(); !beside.empty())
         addFolder(folders, beside);
 
     static bool warned = false;
