@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -45,9 +46,9 @@ struct Trial {
 };
 
 // The trial started ahead of the first call, if any.
-Trial& started()
+std::future<Trial>& ahead()
 {
-    static Trial trial;
+    static std::future<Trial> trial;
     return trial;
 }
 
@@ -152,13 +153,31 @@ std::optional<fs::path> found(const char* file, const std::vector<fs::path>& fol
     return std::nullopt;
 }
 
+// The library the search finds; beside the program, where the package and
+// the build put it, without reading the system's list of folders.
+std::optional<fs::path> located(const char* file)
+{
+    if (auto beside = found(file, {programFolder()}))
+        return beside;
+    return found(file, searchFolders());
+}
+
 } // namespace
 
 void prepareLibrary(const char* file)
 {
-    const std::optional<fs::path> candidate = found(file, searchFolders());
-    if (candidate && started().child < 0 && problemWithLibrary(candidate->c_str()).empty())
-        started() = startTrial(candidate->c_str());
+    // The search and the trial's start in a thread of their own, while the
+    // program goes on; where no thread can be had, all at the first call.
+    if (ahead().valid())
+        return;
+    try {
+        ahead() = std::async(std::launch::async, [name = std::string(file)] {
+            const std::optional<fs::path> candidate = located(name.c_str());
+            return candidate && problemWithLibrary(candidate->c_str()).empty() ? startTrial(candidate->c_str())
+                                                                                 : Trial{};
+        });
+    } catch (const std::system_error&) {
+    }
 }
 
 void* loadLibrary(const char* file, std::string& reason)
@@ -166,12 +185,11 @@ void* loadLibrary(const char* file, std::string& reason)
     // The system's own search is never used: it would take an empty entry of
     // LD_LIBRARY_PATH for the current directory. Every candidate is checked
     // before the loader sees it, and only ever by its absolute path.
-    const std::vector<fs::path> folders = searchFolders();
-    if (const std::optional<fs::path> candidate = found(file, folders)) {
+    if (const std::optional<fs::path> candidate = located(file)) {
         std::string problem = problemWithLibrary(candidate->c_str());
         // The trial started ahead is taken where it is of this file; one of
         // another is reaped, and this one tried now.
-        Trial trial = std::exchange(started(), Trial{});
+        Trial trial = ahead().valid() ? ahead().get() : Trial{};
         if (trial.path != candidate->native()) {
             loadingKills(trial);
             trial = problem.empty() ? startTrial(candidate->c_str()) : Trial{};
@@ -185,7 +203,7 @@ void* loadLibrary(const char* file, std::string& reason)
         return open(candidate->c_str(), reason);
     }
     reason = "no such file beside the program, in LD_LIBRARY_PATH or in the system's library folders (looked in";
-    for (const fs::path& folder : folders) {
+    for (const fs::path& folder : searchFolders()) {
         reason += ' ';
         reason += folder.native();
     }
