@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <future>
+#include <initializer_list>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -52,10 +53,6 @@ std::future<Trial>& ahead()
     return trial;
 }
 
-// The signals of a crash, which are the system's to report in the trial,
-// whatever handler the process has.
-constexpr int kCrashes[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
-
 // The trial in ventrolik-trial, the program's helper beside it, which loads
 // the library and ends: started without a copy of this process, whose
 // toolkit, loaded, would make a fork cost the window's start a tenth.
@@ -63,21 +60,12 @@ pid_t spawnTrial(const char* path, int stderrEnd)
 {
     const std::string helper = (programFolder() / "ventrolik-trial").string();
     posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, stderrEnd, STDERR_FILENO);
-    posix_spawnattr_init(&attributes);
-    sigset_t crashes;
-    sigemptyset(&crashes);
-    for (const int signal : kCrashes)
-        sigaddset(&crashes, signal);
-    posix_spawnattr_setsigdefault(&attributes, &crashes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     char* arguments[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(path), nullptr};
     pid_t child = -1;
-    if (posix_spawn(&child, helper.c_str(), &actions, &attributes, arguments, environ) != 0)
+    if (posix_spawn(&child, helper.c_str(), &actions, nullptr, arguments, environ) != 0)
         child = -1;
-    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return child;
 }
@@ -91,7 +79,8 @@ Trial startTrial(const char* path)
     // glibc resets the loader's lock in it.)
     pid_t child = spawnTrial(path, pipeEnds[1]);
     if (child < 0 && (child = fork()) == 0) {
-        for (const int signal : kCrashes)
+        // A crash is the system's to report, whatever handler the process has.
+        for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
             std::signal(signal, SIG_DFL);
         dup2(pipeEnds[1], STDERR_FILENO);
         dlopen(path, RTLD_NOW | RTLD_LOCAL);
