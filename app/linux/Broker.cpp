@@ -315,6 +315,37 @@ void BrokerClient::watchHandshake()
         X509_VERIFY_PARAM_set1_host(check, broker_.host.data(), broker_.host.size());
 }
 
+// A handshake that libmosquitto goes through whole within the connect (on
+// a slow machine, the broker's answer is there by then) ends before it can
+// be watched. From the next try on, libmosquitto makes its connections from
+// a TLS context of ours that watches every handshake from its start, and
+// sets it up with its own settings. Only then: it readies its own checks
+// when it first makes a context itself, and without them would refuse
+// every certificate.
+bool BrokerClient::watchContext()
+{
+    static const int self = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    if (!context || self < 0) {
+        SSL_CTX_free(context);
+        return false;
+    }
+    SSL_CTX_set_ex_data(context, self, this);
+    SSL_CTX_set_info_callback(context, [](const SSL* ssl, int where, int) {
+        if (where & SSL_CB_WRITE_ALERT)
+            static_cast<BrokerClient*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), self))->verified_ =
+                SSL_get_verify_result(ssl);
+    });
+    X509_VERIFY_PARAM* check = SSL_CTX_get0_param(context);
+    if (X509_VERIFY_PARAM_set1_ip_asc(check, broker_.host.c_str()) != 1)
+        X509_VERIFY_PARAM_set1_host(check, broker_.host.data(), broker_.host.size());
+    // libmosquitto takes a reference of its own.
+    const bool taken = mosquitto_void_option(client_, MOSQ_OPT_SSL_CTX, context) == MOSQ_ERR_SUCCESS &&
+                       mosquitto_int_option(client_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 1) == MOSQ_ERR_SUCCESS;
+    SSL_CTX_free(context);
+    return taken;
+}
+
 // Why a connection failed, from libmosquitto's result and errno.
 std::string BrokerClient::failure(int result, int error)
 {
@@ -326,6 +357,8 @@ std::string BrokerClient::failure(int result, int error)
     const bool protocol = result == MOSQ_ERR_PROTOCOL || (result == MOSQ_ERR_ERRNO && error == EPROTO);
     if (result == MOSQ_ERR_TLS || (protocol && broker_.tls && !online_)) {
         unexplained_ = verified_ == X509_V_OK;
+        if (unexplained_ && !watchedContext_)
+            watchedContext_ = watchContext();
         return tlsFailure(lastError_, verified_, broker_);
     }
     if (result == MOSQ_ERR_ERRNO && error)

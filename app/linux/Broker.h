@@ -65,6 +65,7 @@ private:
     BrokerClient(const Settings& settings, Say say);
     void connect();
     void watchHandshake();
+    bool watchContext();
     std::string failure(int result, int error);
     void lost(const std::string& why);
     void connected(int code);
@@ -94,6 +95,7 @@ private:
     const void* watched_ = nullptr; // the handshake watched
     bool unexplained_ = false;      // the last failure was a handshake not watched
     bool explainLater_ = false;     // and its saying waits for the next try
+    bool watchedContext_ = false;   // every handshake is watched from its start
     std::deque<Mode> commands_;
     int refusal_ = 0; // the broker's answer to the last connect
     // What was published last, sent again at every connect.
