@@ -18,7 +18,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
 wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver64
 export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 if [ "$1" = prefix ]; then keep=$2; else keep=$1 tests=$2 build=$3; fi
-kept=$keep/wine-prefix-$(dpkg-query -W -f='${Version}' wine64)
+# A prefix made before 32-bit Wine was installed has no 32-bit half: one is
+# kept for each Wine, and for it with or without 32-bit Wine.
+kept=$keep/wine-prefix-$(dpkg-query -W -f='${Version}' wine64)-$(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || true)
 
 # Wine's HID bus on hidraw: where libSDL2 is installed Wine would start only
 # its SDL bus, and no udevd runs in the guest to ask. A crash is reported
