@@ -111,6 +111,14 @@ std::string tlsFileProblem(const std::string& name, bool key)
     return key ? "it holds no private key in PEM without a passphrase" : "it holds no certificate in PEM";
 }
 
+// libmosquitto checks the host name after OpenSSL, and 2.0.11 fails it with
+// no reason: OpenSSL checks it too, and says.
+void checkHost(X509_VERIFY_PARAM* check, const std::string& host)
+{
+    if (X509_VERIFY_PARAM_set1_ip_asc(check, host.c_str()) != 1)
+        X509_VERIFY_PARAM_set1_host(check, host.data(), host.size());
+}
+
 } // namespace
 
 Clock::duration reconnectPause(int tries, double share)
@@ -308,11 +316,7 @@ void BrokerClient::watchHandshake()
             return;
         static_cast<BrokerClient*>(SSL_get_ex_data(ssl, self))->verified_ = SSL_get_verify_result(ssl);
     });
-    // libmosquitto checks the host name after OpenSSL, and 2.0.11 fails it
-    // with no reason: OpenSSL checks it too, and says.
-    X509_VERIFY_PARAM* check = SSL_get0_param(ssl);
-    if (X509_VERIFY_PARAM_set1_ip_asc(check, broker_.host.c_str()) != 1)
-        X509_VERIFY_PARAM_set1_host(check, broker_.host.data(), broker_.host.size());
+    checkHost(SSL_get0_param(ssl), broker_.host);
 }
 
 // A handshake that libmosquitto goes through whole within the connect (on
@@ -336,9 +340,7 @@ bool BrokerClient::watchContext()
             static_cast<BrokerClient*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), self))->verified_ =
                 SSL_get_verify_result(ssl);
     });
-    X509_VERIFY_PARAM* check = SSL_CTX_get0_param(context);
-    if (X509_VERIFY_PARAM_set1_ip_asc(check, broker_.host.c_str()) != 1)
-        X509_VERIFY_PARAM_set1_host(check, broker_.host.data(), broker_.host.size());
+    checkHost(SSL_CTX_get0_param(context), broker_.host);
     // libmosquitto takes a reference of its own.
     const bool taken = mosquitto_void_option(client_, MOSQ_OPT_SSL_CTX, context) == MOSQ_ERR_SUCCESS &&
                        mosquitto_int_option(client_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 1) == MOSQ_ERR_SUCCESS;

@@ -174,11 +174,13 @@ void* loadLibrary(const char* file, std::string& reason)
     // The system's own search is never used: it would take an empty entry of
     // LD_LIBRARY_PATH for the current directory. Every candidate is checked
     // before the loader sees it, and only ever by its absolute path.
+    // The trial started ahead is taken first: its search is done then, and
+    // this one never runs beside it.
+    Trial trial = ahead().valid() ? ahead().get() : Trial{};
     if (const std::optional<fs::path> candidate = located(file)) {
         std::string problem = problemWithLibrary(candidate->c_str());
-        // The trial started ahead is taken where it is of this file; one of
-        // another is reaped, and this one tried now.
-        Trial trial = ahead().valid() ? ahead().get() : Trial{};
+        // The trial ahead is of this file, or it is reaped and this one
+        // tried now.
         if (trial.path != candidate->native()) {
             loadingKills(trial);
             trial = problem.empty() ? startTrial(candidate->c_str()) : Trial{};
@@ -191,6 +193,7 @@ void* loadLibrary(const char* file, std::string& reason)
         }
         return open(candidate->c_str(), reason);
     }
+    loadingKills(trial);
     reason = "no such file beside the program, in LD_LIBRARY_PATH or in the system's library folders (looked in";
     for (const fs::path& folder : searchFolders()) {
         reason += ' ';
