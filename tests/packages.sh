@@ -87,7 +87,10 @@ fetched() {
     apt-get install --print-uris -qq -y -o Dir::State::status="$work/status" -o Dir::Cache::archives="$work/archives" "$@" |
         sed -n "s/^'[^']*' \([^ ]*\) \([0-9]*\) .*/\1 \2/p" | sort
 }
-mapfile -t minimal < <(dpkg-query -W -f='${Package}:${Architecture} ${Priority} ${Essential}\n' | awk '$2 == "required" || $3 == "yes" { print $1 }')
+# Only this machine's own architecture: a minimal Debian has no other, and
+# apt may have no lists for one dpkg knows (i386, for Wine).
+mapfile -t minimal < <(dpkg-query -W -f='${Package} ${Architecture} ${Priority} ${Essential}\n' |
+    awk -v native="$(dpkg --print-architecture)" '($2 == native || $2 == "all") && ($3 == "required" || $4 == "yes") { print $1 }')
 fetched "${minimal[@]}" apt >"$work/minimal"
 fetched "${minimal[@]}" apt "$headless" | comm -13 "$work/minimal" - >"$work/brings"
 grep -q '^ventrolik-headless_' "$work/brings" || fail "apt would not install the headless package on a minimal Debian"
