@@ -12,7 +12,8 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: ventrolik [on | off]\n"
     "       ventrolik thermostat --sensor NAME [--sensor NAME]... --on TEMP --off TEMP\n"
-    "                            [--every SECONDS] [--min-run SECONDS] [--broker URL ...]\n";
+    "                            [--every SECONDS] [--min-run SECONDS] [--broker URL ...]\n"
+    "       ventrolik thermostat --config FILE [--check]\n";
 
 constexpr std::string_view kHelp = "Switches a fan on the data lines of the first parallel port (LPT1) on or off.\n"
                                    "Without a command it opens its window.\n"
@@ -59,10 +60,12 @@ CommandLine parseCommandLine(std::span<char* const> arguments)
     }
     if (!words.empty() && words.front() == "thermostat") {
         thermostat::Parsed parsed = thermostat::parse(std::span(words).subspan(1));
-        if (!parsed.problem.empty())
+        // With --config-if-there, the options are wrong only where the file
+        // isn't there, which the run finds out.
+        if (!parsed.problem.empty() && !parsed.fileIfThere)
             return asking(Request::Wrong, parsed.problem);
         CommandLine line = asking(Request::Thermostat);
-        line.thermostat = std::move(parsed.settings);
+        line.thermostat = std::move(parsed);
         return line;
     }
     CommandLine line;

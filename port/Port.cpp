@@ -30,6 +30,11 @@ void SwitchOff()
     PortOut(kLptData, char{0});
 }
 
+void WriteLines(unsigned char lines)
+{
+    PortOut(kLptData, static_cast<char>(lines));
+}
+
 bool DriverInstalled()
 {
     // Only the low 16 bits of the answer count.

@@ -11,6 +11,9 @@ inline constexpr short kLptData = 888;
 void SwitchOn();
 void SwitchOff();
 
+// Every data line at once, D0 the lowest bit: the thermostat's fans.
+void WriteLines(unsigned char lines);
+
 // What the user is told when the driver check says no.
 inline constexpr const char* kDriverMissing = "IO.DLL ne postoji u \\windows\\system folderu";
 

@@ -1,6 +1,6 @@
 // A month of the thermostat's readings on a real broker, on a clock of its
-// own: the loop and the broker's client as they run, with a played sensor
-// and switch, and a reading every 5 s that takes no time, at the loop's own
+// own: the loop and the broker's client as they run, with eight fans, each
+// on its own played sensor, and a played port, and a reading every 5 s that takes no time, at the loop's own
 // pace: what the broker doesn't take at once waits, as it would for a
 // broker that lags. Given the broker's process, it stops it (SIGSTOP) for a
 // day of the month's clock, from day 15, and lets it go. Prints the
@@ -9,7 +9,7 @@
 //
 //   bench_month PORT [BROKER-PID]
 
-#include "app/linux/Broker.h"
+#include "broker/Client.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -28,6 +28,7 @@ namespace {
 
 constexpr auto kEvery = std::chrono::seconds(5);
 constexpr long kReadings = 30L * 24 * 3600 / 5;
+constexpr int kFans = 8;
 
 class Played final : public Sensors, public World {
 public:
@@ -36,11 +37,16 @@ public:
     std::vector<Reading> read() override
     {
         ++readings_;
-        // A day's swing through both thresholds.
-        return {{"bench-virtual-0/temp1", 45 + 10 * std::sin(double(readings_) / 17280 * 6.283), {}}};
+        // A day's swing through both thresholds, each fan's at its hour.
+        std::vector<Reading> readings;
+        for (int fan = 0; fan < kFans; ++fan) {
+            const std::string sensor = "bench-virtual-0/temp" + std::to_string(fan + 1);
+            readings.push_back({sensor, 45 + 10 * std::sin((double(readings_) / 17280 + fan / 24.0) * 6.283), {}, sensor});
+        }
+        return readings;
     }
     Clock::time_point now() override { return time_; }
-    void switchFan(bool) override {}
+    void write(std::uint8_t) override {}
     void say(const std::string&) override {}
     void tell(const Status& status) override { broker_.publish(status); }
 
@@ -89,7 +95,16 @@ int main(int argc, char** argv)
         std::cerr << "usage: bench_month PORT [BROKER-PID]\n";
         return 2;
     }
-    Settings settings{{"bench-virtual-0/temp1"}, 50, 40, kEvery, std::chrono::seconds(0), {}};
+    Settings settings;
+    settings.every = kEvery;
+    for (int line = 0; line < kFans; ++line) {
+        Fan fan;
+        fan.id = fan.name = "fan" + std::to_string(line + 1);
+        fan.line = line;
+        fan.sensors = {"bench-virtual-0/temp" + std::to_string(line + 1)};
+        fan.on = 50, fan.off = 40, fan.minRun = std::chrono::seconds(0);
+        settings.fans.push_back(fan);
+    }
     settings.broker.url = std::string("mqtt://127.0.0.1:") + argv[1];
     settings.broker.host = "127.0.0.1";
     settings.broker.port = std::atoi(argv[1]);

@@ -79,16 +79,20 @@ watch() {
 mark() { from=$(wc -l <seen); }
 seen() { eventually 10 bash -c 'tail -n +$(('"$from"' + 1)) seen | grep -qxF -- "$0"' "$1" || fail "Home Assistant's side did not see: $1"; }
 said() { eventually 10 grep -qF -- "$1" stderr || fail "the thermostat did not say: $1"; }
-fan() { # on|off: the last write through IO.DLL
-    local want="PortOut 888 0"
-    [ "$1" = on ] && want="PortWordOut 888 1"
-    eventually 10 bash -c "[ \"\$(tail -n 1 calls)\" = '$want' ]" || fail "the fan is not $1 ($(tail -n 1 calls))"
+lines() { # BYTE: the last write through IO.DLL
+    eventually 10 bash -c "[ \"\$(tail -n 1 calls)\" = 'PortOut 888 $1' ]" || fail "the lines are not $1 ($(tail -n 1 calls))"
+}
+fan() { # on|off
+    lines "$([ "$1" = on ] && echo 1 || echo 0)"
 }
 
-# The sensor: a hwmon device as the kernel lists one, 'ventrotest'.
+# The sensors: a hwmon device as the kernel lists one, 'ventrotest', with
+# two temperatures.
 mkdir -p class/hwmon/hwmon0 && echo ventrotest >class/hwmon/hwmon0/name
-temperature() { echo "$1" >class/hwmon/hwmon0/temp1_input.new && mv class/hwmon/hwmon0/temp1_input{.new,}; }
-temperature 30000
+temperature() { # MILLIDEGREES [NUMBER]
+    echo "$1" >class/hwmon/hwmon0/temp${2:-1}_input.new && mv class/hwmon/hwmon0/temp${2:-1}_input{.new,}
+}
+temperature 30000 && temperature 30000 2
 thermostat() { # BROKER-OPTIONS...
     : >stderr && : >calls
     IO_RECORD_FILE=$work/calls "${namespaced[@]}" "$work/class" bin/ventrolik thermostat --sensor ventrotest-virtual-0/temp1 --on 50 --off 40 --every 1 --min-run 0 \
@@ -108,11 +112,11 @@ fan off
 echo "ok: online, with its state and temperature"
 
 configs() { mosquitto_sub -p "$plain" -v -t 'homeassistant/+/attic/+/config' --retained-only -W 1 2>/dev/null || true; }
-[ "$(configs | grep -c '"availability_topic":"ventrolik/attic/availability"')" = 3 ] ||
-    fail "not the three discovery configs, retained: $(configs)"
+[ "$(configs | grep -c '"availability_topic":"ventrolik/attic/availability"')" = 4 ] ||
+    fail "not the four discovery configs, retained: $(configs)"
 before=$(grep -c /config seen)
 mosquitto_pub -p "$plain" -t homeassistant/status -m online
-eventually 10 bash -c "[ \$(grep -c /config seen) -ge $((before + 3)) ]" || fail "no configs after Home Assistant's start"
+eventually 10 bash -c "[ \$(grep -c /config seen) -ge $((before + 4)) ]" || fail "no configs after Home Assistant's start"
 echo "ok: the discovery configs, retained, and again at Home Assistant's start"
 
 mark && mosquitto_pub -p "$plain" -t ventrolik/attic/fan/set -m ON && fan on && seen "ventrolik/attic/mode on"
@@ -138,7 +142,7 @@ eventually 40 bash -c "[ \$(grep -c 'broker: connected' stderr) = 2 ]" || fail "
 watch
 seen "ventrolik/attic/availability online"
 seen "ventrolik/attic/fan ON"
-[ "$(configs | grep -c /config)" = 3 ] || fail "no discovery configs after the broker's restart"
+[ "$(configs | grep -c /config)" = 4 ] || fail "no discovery configs after the broker's restart"
 echo "ok: switching on without the broker, said once; all there again after its restart"
 
 mark
@@ -228,3 +232,48 @@ ticks=$(awk '{ print $14 + $15 }' "/proc/$program/stat")
 [ "$ticks" -lt 50 ] || fail "busy while the broker can't be reached: $ticks ticks of CPU in 3 s"
 kill -9 "$program" && { wait "$program"; } 2>/dev/null || true
 echo "ok: TLS to a closed port said, and no busy loop ($ticks ticks of CPU)"
+
+# Three fans from a setting file, one node: two on temperatures of their
+# own, one a switch. The configs the node's one fan left are taken away.
+cat >rack.toml <<EOF
+every = 1
+[broker]
+url = "mqtt://127.0.0.1:$plain"
+node = "attic"
+name = "Attic rack"
+[[fan]]
+id = "exhaust"
+sensors = ["ventrotest-virtual-0/temp1"]
+on = 50
+off = 40
+min_run = 0
+[[fan]]
+id = "intake"
+line = "D2"
+sensors = ["ventrotest-virtual-0/temp2"]
+on = 50
+off = 40
+min_run = 0
+[[fan]]
+id = "door"
+line = "D1"
+EOF
+"${namespaced[@]}" "$work/class" bin/ventrolik thermostat --config rack.toml --check | grep -qF "door (door) on D1: no sensor" ||
+    fail "--check did not list the fans"
+watch && : >stderr && : >calls
+IO_RECORD_FILE=$work/calls "${namespaced[@]}" "$work/class" bin/ventrolik thermostat --config rack.toml 2>stderr &
+program=$! && pids+=("$program")
+said "broker: taking away homeassistant/fan/attic/fan/config"
+lines 0 && seen "ventrolik/attic/intake/fan OFF"
+temperature 55000 2 && lines 4 && said "intake: fan on: ventrotest-virtual-0/temp2 at 55.0 °C"
+mosquitto_pub -p "$plain" -t ventrolik/attic/door/fan/set -m ON && lines 6 && seen "ventrolik/attic/door/fan ON"
+temperature 55000 && lines 7
+temperature 30000 2 && lines 3
+rm class/hwmon/hwmon0/temp2_input && lines 7
+eventually 10 grep -q '^ventrolik/attic/intake/problem {"state":"ON","why":"ventrotest-virtual-0/temp2 fails' seen ||
+    fail "no problem said for the intake's failing sensor"
+[ "$(configs | grep -c '"identifiers":\["ventrolik_attic"\]')" = 9 ] && ! configs | grep -q "^homeassistant/fan/attic/fan/config" ||
+    fail "not the three fans' nine configs alone: $(configs | cut -c 1-60)"
+kill -TERM "$program" && wait "$program" || fail "the thermostat ended with status $?"
+lines 7
+echo "ok: three fans from a setting file, each on its line by its own sensor or command; a failing sensor's problem said; the configs of before taken away; SIGTERM puts all on"

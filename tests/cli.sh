@@ -126,6 +126,6 @@ app   | -                                  | --help     | 1 | 0 |               
 app   | -                                  | --help off | 1 | 0 |                                     | ^Usage: ventrolik
 app   | -                                  | up         | 1 | 2 |                                     | unknown argument 'up'
 app   | -                                  | on off     | 1 | 2 |                                     | one command at a time
-app   | -                                  | thermostat --sensor a/b --on 40 --off 50 | 1 | 2 |       | must be above --off\|runs on Linux only
+app   | -                                  | thermostat --sensor a/b --on 40 --off 50 | 1 | 2 |       | must be above '--off'\|runs on Linux only
 ROWS
 [ "$failed" -eq 0 ]

@@ -1,9 +1,10 @@
 // The thermostat's decision: readings and times in, the fan's state and
 // what is said out, one row a story.
 
-#include "app/Mqtt.h"
-#include "app/Thermostat.h"
-#include "app/linux/Broker.h"
+#include "broker/Client.h"
+#include "broker/Mqtt.h"
+#include "thermostat/Loop.h"
+#include "thermostat/Setting.h"
 
 #include <QtTest>
 
@@ -147,8 +148,9 @@ private slots:
     {
         QFETCH(int, minRun);
         QFETCH(std::vector<Step>, steps);
-        thermostat::Settings settings{{"a", "b"}, 50, 40, 1s, std::chrono::seconds(minRun), {}};
-        thermostat::Decision decision(settings);
+        thermostat::Fan fan;
+        fan.sensors = {"a", "b"}, fan.on = 50, fan.off = 40, fan.minRun = std::chrono::seconds(minRun);
+        thermostat::Decision decision(fan);
         // Not the clock's zero, which a time never recorded also holds.
         const thermostat::Clock::time_point start = thermostat::Clock::time_point{} + std::chrono::hours(1000);
         for (const Step& step : steps) {
@@ -162,8 +164,8 @@ private slots:
                     continue;
                 }
                 const std::string value = text.substr(2);
-                readings.push_back(value == "!" ? Reading{text.substr(0, 1), 0, "gone"}
-                                                : Reading{text.substr(0, 1), std::stod(value), {}});
+                readings.push_back(value == "!" ? Reading{text.substr(0, 1), 0, "gone", {}}
+                                                : Reading{text.substr(0, 1), std::stod(value), {}, {}});
             }
             std::vector<std::string> said;
             const bool on = decision.next(readings, start + std::chrono::seconds(step.second), said);
@@ -185,11 +187,18 @@ private slots:
                                             "--every",  "1.5",  "--min-run",
                                             "0"}
                              << "";
-        QTest::newRow("no sensor") << QStringList{"--on", "50", "--off", "40"} << "the thermostat needs a --sensor";
-        QTest::newRow("no --off") << QStringList{"--sensor", "a/b", "--on", "50"}
-                                  << "the thermostat needs --on and --off";
-        QTest::newRow("on not above off")
-            << QStringList{"--sensor", "a/b", "--on", "40", "--off", "40"} << "--on (40.0) must be above --off (40.0)";
+        QTest::newRow("nothing") << QStringList{} << "it needs '--sensor', or a broker that switches it";
+        QTest::newRow("no sensor") << QStringList{"--on", "50", "--off", "40"} << "'--on' and '--off' need '--sensor'";
+        QTest::newRow("no --off") << QStringList{"--sensor", "a/b", "--on", "50"} << "'--sensor' need '--on' and '--off'";
+        QTest::newRow("on not above off") << QStringList{"--sensor", "a/b", "--on", "40", "--off", "40"}
+                                          << "'--on' (40.0) must be above '--off' (40.0)";
+        QTest::newRow("a threshold no sensor reaches") << QStringList{"--sensor", "a/b", "--on", "500", "--off", "40"}
+                                                       << "'--on' takes a temperature in °C, from -60.0 to 200.0, not '500'";
+        QTest::newRow("--config with an option") << QStringList{"--config", "f.toml", "--on", "5"}
+                                                 << "'--config' takes every setting from its file: give no other option "
+                                                    "but --check";
+        QTest::newRow("--check without a file")
+            << QStringList{"--check", "--sensor", "a/b"} << "'--check' checks a setting file: give it with --config";
         QTest::newRow("not a number") << QStringList{"--sensor", "a/b", "--on", "5O", "--off", "40"}
                                       << "'--on' takes a temperature in °C, not '5O'";
         QTest::newRow("nan") << QStringList{"--sensor", "a/b", "--on", "nan", "--off", "40"}
@@ -230,113 +239,275 @@ private slots:
         for (const QString option : {"--node", "--discovery-prefix"})
             QTest::newRow(qPrintable(option + " without a broker"))
                 << QStringList{"--sensor", "a/b", "--on", "5", "--off", "4", option, "attic"}
-                << "the broker's settings need a --broker";
+                << "the broker's settings need '--broker'";
         QTest::newRow("half a second between readings")
             << QStringList{"--sensor", "a/b", "--on=5", "--off=4", "--every", "0.5"}
             << "'--every' takes a number of seconds from 1 up, not '0.5'";
     }
 
+    // Setting files, good and bad: each bad one refused with its line and
+    // fault, by the checks the options go through.
+    void readsFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problem"); // after "FILE:"
+        const QString fans = "[[fan]]\nid = \"exhaust\"\nsensors = [\"a/b\"]\non = 50\noff = 40.5\n"
+                             "[[fan]]\nid = \"intake\"\nname = \"Intake, north\"\nline = \"D1\"\nsensors = [\"a/b\", \"c/d\"]\n"
+                             "on = 45\noff = 35\nmin_run = 0\n"
+                             "[[fan]]\nid = \"door\"\nline = \"D7\"\n";
+        QTest::newRow("three fans and a broker")
+            << "every = 2\n[broker]\nurl = \"mqtts://hub.lan\"\nname = \"Rack 3\"\nlogin = \"/etc/l\"\n" + fans << "";
+        QTest::newRow("an unknown key") << "[[fan]]\nid = \"a\"\nsensor = [\"a/b\"]\n" << "3: unknown key 'sensor'";
+        QTest::newRow("a table unknown") << "[fans]\nid = \"a\"\n" << "1: unknown key 'fans'";
+        QTest::newRow("a fan without an id") << "[[fan]]\nsensors = [\"a/b\"]\non = 5\noff = 4\n"
+                                             << "1: a fan without an 'id'";
+        QTest::newRow("an id twice") << "[broker]\nurl = \"mqtt://h\"\n[[fan]]\nid = \"a\"\n\n[[fan]]\nid = \"a\"\nline = \"D1\"\n"
+                                     << "6: a second fan with the id 'a' (the first is on line 3)";
+        QTest::newRow("two fans on a line")
+            << "[broker]\nurl = \"mqtt://h\"\n[[fan]]\nid = \"a\"\n[[fan]]\nid = \"b\"\nline = \"D0\"\n"
+            << "5: fans 'a' and 'b' both on D0";
+        QTest::newRow("a line beyond D7") << "[[fan]]\nid = \"a\"\nline = \"D8\"\n"
+                                          << "3: 'line' takes a data line from D0 to D7, not 'D8'";
+        QTest::newRow("off not below on") << "[[fan]]\nid = \"a\"\nsensors = [\"a/b\"]\non = 40\noff = 45\n"
+                                          << "1: fan 'a': 'on' (40.0) must be above 'off' (45.0)";
+        QTest::newRow("a sensor without thresholds") << "[[fan]]\nid = \"a\"\nsensors = [\"a/b\"]\n"
+                                                     << "1: fan 'a': 'sensors' need 'on' and 'off'";
+        QTest::newRow("a switch without a broker") << "[[fan]]\nid = \"a\"\n"
+                                                   << "1: fan 'a': it needs 'sensors', or a broker that switches it";
+        QTest::newRow("no fan") << "every = 5\n" << " no fan: give each a [[fan]] table";
+        QTest::newRow("a broker without a url") << "[broker]\nnode = \"x\"\n[[fan]]\nid = \"a\"\n"
+                                                << " the broker's settings need 'url'";
+        QTest::newRow("a number in quotes") << "[[fan]]\nid = \"a\"\non = \"50\"\n"
+                                            << "3: 'on' takes a temperature in °C, not '50'";
+        QTest::newRow("a sensor not in a list") << "[[fan]]\nid = \"a\"\nsensors = \"a/b\"\n"
+                                                << "3: 'sensors' takes a list of sensors, as [\"lm75-i2c-0-48/temp1\"], "
+                                                   "not 'a/b'";
+        QTest::newRow("readings without a pause") << "every = 0\n" << "1: 'every' takes a number of seconds from 1 up, not '0'";
+        QTest::newRow("not TOML") << "[[fan]]\nid = exhaust\n" << "2: *";
+    }
+
+    void readsFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, problem);
+        QTemporaryDir folder;
+        const QString file = folder.filePath("thermostat.toml");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text.toUtf8()) > 0);
+        out.close();
+        const thermostat::Read read = thermostat::readFile(file.toStdString());
+        const QString got = QString::fromStdString(read.problem);
+        QVERIFY2(problem.endsWith('*') ? got.startsWith(file + ":" + problem.chopped(1))
+                                       : got == (problem.isEmpty() ? "" : file + ":" + problem),
+                 qPrintable(got));
+        if (!problem.isEmpty())
+            return;
+        const thermostat::Settings& settings = read.settings;
+        QCOMPARE(settings.every, thermostat::Clock::duration(2s));
+        QCOMPARE(settings.broker.port, 8883);
+        QCOMPARE(settings.fans.size(), std::size_t(3));
+        const thermostat::Fan& intake = settings.fans[1];
+        QCOMPARE(intake.name, std::string("Intake, north"));
+        QCOMPARE(intake.line, 1);
+        QCOMPARE(intake.sensors.size(), std::size_t(2));
+        QCOMPARE(intake.minRun, thermostat::Clock::duration(0));
+        QCOMPARE(settings.fans[0].off, 40.5);
+        QCOMPARE(settings.fans[0].minRun, thermostat::Clock::duration(30s));
+        QCOMPARE(settings.fans[2].name, std::string("door"));
+        QCOMPARE(settings.fans[2].line, 7);
+        QCOMPARE(settings.fans[2].where, 19);
+    }
+
     // The loop on played sensors, clock, signals and broker: each wait ends
-    // as the script says (a command, a stop signal), or else at its time.
+    // as the script says (a command to a fan, a stop signal), or else at
+    // its time. Fans are ID:LINE:SENSOR; the command line's one is ":0:a".
     void loop_data()
     {
-        QTest::addColumn<QList<double>>("temperatures");
+        QTest::addColumn<QStringList>("fans");
+        QTest::addColumn<QStringList>("readings"); // a reading of every sensor, each time
         QTest::addColumn<QStringList>("wakes");
         QTest::addColumn<QStringList>("seen");
+        const QStringList one{":0:a"};
         QTest::newRow("SIGTERM after two readings")
-            << QList<double>{55, 30} << QStringList{"", "SIGTERM"}
-            << QStringList{"fan on: a at 55.0 °C (on at 50.0)", "on", "told on auto",
-                           "fan off: a at 30.0 °C (off at 40.0)", "off", "told off auto", "on", "told on auto",
-                           "thermostat stopped by SIGTERM: fan on", "stopped"};
-        QTest::newRow("SIGINT") << QList<double>{30} << QStringList{"SIGINT"}
-                                << QStringList{"off", "told off auto", "on", "told on auto",
+            << one << QStringList{"a=55", "a=30"} << QStringList{"", "SIGTERM"}
+            << QStringList{"fan on: a at 55.0 °C (on at 50.0)", "write 00000001", "told on auto",
+                           "fan off: a at 30.0 °C (off at 40.0)", "write 00000000", "told off auto", "write 00000001",
+                           "told on auto", "thermostat stopped by SIGTERM: fan on", "stopped"};
+        QTest::newRow("SIGINT") << one << QStringList{"a=30"} << QStringList{"SIGINT"}
+                                << QStringList{"write 00000000", "told off auto", "write 00000001", "told on auto",
                                                "thermostat stopped by SIGINT: fan on", "stopped"};
         QTest::newRow("a command is acted on at once, on the last reading")
-            << QList<double>{30, 30} << QStringList{"mode=on", "", "mode=auto", "SIGTERM"}
-            << QStringList{"off", "told off auto", "mode on, from the broker", "fan on: mode on", "on", "told on on",
-                           "on", "told on on", "mode auto, from the broker", "fan off: a at 30.0 °C (off at 40.0)",
-                           "off", "told off auto", "on", "told on auto",
-                           "thermostat stopped by SIGTERM: fan on", "stopped"};
+            << one << QStringList{"a=30", "a=30"} << QStringList{"0=on", "", "0=auto", "SIGTERM"}
+            << QStringList{"write 00000000", "told off auto", "mode on, from the broker", "fan on: mode on",
+                           "write 00000001", "told on on", "write 00000001", "told on on",
+                           "mode auto, from the broker", "fan off: a at 30.0 °C (off at 40.0)", "write 00000000",
+                           "told off auto", "write 00000001", "told on auto", "thermostat stopped by SIGTERM: fan on",
+                           "stopped"};
+        // Each fan on its own line, by its own sensor; a command moves its
+        // fan alone, and a failing sensor puts its fan on over "off".
+        QTest::newRow("three fans, one sensor failing")
+            << QStringList{"x:0:a", "y:3:b", "z:1:"} << QStringList{"a=55 b=30", "a=55 b=!", "a=30 b=!"}
+            << QStringList{"2=on", "", "1=off", "", "SIGTERM"}
+            << QStringList{"x: fan on: a at 55.0 °C (on at 50.0)", "write 00000001", "told on auto, off auto, off auto",
+                           "z: mode on, from the broker", "z: fan on: mode on", "write 00000011",
+                           "told on auto, off auto, on on",
+                           "y: b fails: gone; counted as hot until it reads again", "y: fan on: b fails",
+                           "write 00001011", "told on auto, on auto !, on on", "y: mode off, from the broker",
+                           "write 00001011", "told on auto, on off !, on on", "x: fan off: a at 30.0 °C (off at 40.0)",
+                           "write 00001010", "told off auto, on off !, on on", "write 00001011",
+                           "told on auto, on off !, on on", "thermostat stopped by SIGTERM: every fan on", "stopped"};
     }
 
     void loop()
     {
-        QFETCH(QList<double>, temperatures);
+        QFETCH(QStringList, fans);
+        QFETCH(QStringList, readings);
         QFETCH(QStringList, wakes);
         QFETCH(QStringList, seen);
         struct Played final : thermostat::Sensors, thermostat::World {
-            QList<double> temperatures;
+            QStringList readings;
             QStringList wakes;
             thermostat::Clock::time_point time = thermostat::Clock::time_point{} + std::chrono::hours(1000);
             QStringList seen;
 
-            std::vector<Reading> read() override { return {{"a", temperatures.takeFirst(), {}}}; }
+            std::vector<Reading> read() override
+            {
+                std::vector<Reading> taken;
+                for (const QString& each : readings.takeFirst().split(' ')) {
+                    const std::string sensor = each.section('=', 0, 0).toStdString();
+                    const QString value = each.section('=', 1);
+                    taken.push_back({sensor, value.toDouble(), value == "!" ? "gone" : "", sensor});
+                }
+                return taken;
+            }
             thermostat::Clock::time_point now() override { return time; }
-            void switchFan(bool on) override { seen << (on ? "on" : "off"); }
+            void write(std::uint8_t lines) override { seen << "write " + QString::number(lines, 2).rightJustified(8, '0'); }
             void say(const std::string& line) override { seen << QString::fromStdString(line); }
             void tell(const thermostat::Status& status) override
             {
-                seen << QString("told %1 %2").arg(status.on ? "on" : "off", thermostat::name(status.mode).data());
+                QStringList fans;
+                for (const thermostat::FanStatus& fan : status.fans)
+                    fans << QString("%1 %2%3").arg(fan.on ? "on" : "off", thermostat::name(fan.mode).data(),
+                                                   fan.problem.empty() ? "" : " !");
+                seen << "told " + fans.join(", ");
             }
             void stopped() override { seen << "stopped"; }
             thermostat::Wake wait(thermostat::Clock::duration duration) override
             {
                 const QString wake = wakes.takeFirst();
-                if (wake.startsWith("mode="))
-                    return {{}, wake == "mode=on" ? thermostat::Mode::on : thermostat::Mode::automatic};
+                if (wake.contains('=')) {
+                    const QString mode = wake.section('=', 1);
+                    return {{},
+                            thermostat::Command{wake.section('=', 0, 0).toULong(),
+                                                mode == "on"    ? thermostat::Mode::on
+                                                : mode == "off" ? thermostat::Mode::off
+                                                                : thermostat::Mode::automatic}};
+                }
                 time += duration;
                 return {wake.toStdString(), std::nullopt};
             }
         } played;
-        played.temperatures = temperatures;
+        played.readings = readings;
         played.wakes = wakes;
-        const thermostat::Settings settings{{"a"}, 50, 40, 5s, 0s, {}};
+        thermostat::Settings settings;
+        settings.every = 5s;
+        for (const QString& each : fans) {
+            thermostat::Fan fan;
+            fan.id = each.section(':', 0, 0).toStdString();
+            fan.line = each.section(':', 1, 1).toInt();
+            if (!each.section(':', 2).isEmpty())
+                fan.sensors = {each.section(':', 2).toStdString()}, fan.on = 50, fan.off = 40, fan.minRun = 0s;
+            settings.fans.push_back(fan);
+        }
         QCOMPARE(thermostat::control(settings, played, played), 0);
         QCOMPARE(played.seen.mid(1), seen);
-        QVERIFY(played.temperatures.isEmpty());
+        QVERIFY(played.readings.isEmpty());
     }
 
-    // What the broker is told, and what is taken from it.
+    // What the broker is told, and what is taken from it: for the command
+    // line's one fan ("attic"), or for two fans and a switch ("rack").
     void broker_data()
     {
         QTest::addColumn<QString>("what");
-        QTest::addColumn<QStringList>("messages"); // TOPIC PAYLOAD, retained unless marked
+        QTest::addColumn<QStringList>("messages"); // TOPIC PAYLOAD
         QTest::newRow("state, the hottest reading that can be trusted")
-            << "state a=35 b=41.25 c=! on"
+            << "attic state a=35 b=41.25 c=! on"
             << QStringList{"ventrolik/attic/fan ON", "ventrolik/attic/mode off",
-                           "ventrolik/attic/temperature {\"celsius\":41.3,\"sensor\":\"b\"}"};
+                           "ventrolik/attic/temperature {\"celsius\":41.3,\"sensor\":\"b\"}",
+                           "ventrolik/attic/problem {\"state\":\"ON\",\"why\":\"c fails: gone\"}"};
         QTest::newRow("state, no reading to trust")
-            << "state a=! b=300 on"
+            << "attic state a=! b=300 on"
             << QStringList{"ventrolik/attic/fan ON", "ventrolik/attic/mode off",
-                           "ventrolik/attic/temperature {\"celsius\":null,\"problem\":\"a: gone\"}"};
-        QTest::newRow("state, a switch with no sensor") << "switch off" << QStringList{"ventrolik/attic/fan OFF"};
+                           "ventrolik/attic/temperature {\"celsius\":null,\"problem\":\"a: gone\"}",
+                           "ventrolik/attic/problem {\"state\":\"ON\",\"why\":\"a fails: gone\"}"};
+        QTest::newRow("state of three fans, each on its own topics")
+            << "rack state a=35 off"
+            << QStringList{"ventrolik/rack/exhaust/fan OFF", "ventrolik/rack/exhaust/mode off",
+                           "ventrolik/rack/exhaust/temperature {\"celsius\":35.0,\"sensor\":\"a\"}",
+                           "ventrolik/rack/exhaust/problem {\"state\":\"OFF\"}", "ventrolik/rack/intake/fan OFF",
+                           "ventrolik/rack/intake/mode off", "ventrolik/rack/intake/problem {\"state\":\"OFF\"}",
+                           "ventrolik/rack/door/fan OFF"};
+        const QString device = "\"availability_topic\":\"ventrolik/attic/availability\",\"device\":{\"identifiers\":"
+                               "[\"ventrolik_attic\"],\"name\":\"Attic \\\"north\\\"\",\"manufacturer\":\"Kestrova\","
+                               "\"model\":\"Ventrolik\",\"sw_version\":\"1.00\"}";
         QTest::newRow("discovery")
-            << "discovery"
+            << "attic discovery"
             << QStringList{
-                   "ha/fan/attic/fan/config {\"name\":null,\"unique_id\":\"ventrolik_attic_fan\",\"availability_topic\":"
-                   "\"ventrolik/attic/availability\",\"device\":{\"identifiers\":[\"ventrolik_attic\"],\"name\":"
-                   "\"Attic \\\"north\\\"\",\"manufacturer\":\"Kestrova\",\"model\":\"Ventrolik\",\"sw_version\":"
-                   "\"1.00\"},\"state_topic\":\"ventrolik/attic/fan\",\"command_topic\":\"ventrolik/attic/fan/set\","
-                   "\"payload_on\":\"ON\",\"payload_off\":\"OFF\"}",
-                   "ha/sensor/attic/temperature/config {*\"state_topic\":\"ventrolik/attic/temperature\",\"value_"
-                   "template\":\"{{ value_json.celsius }}\",\"json_attributes_topic\":\"ventrolik/attic/temperature\","
-                   "\"device_class\":\"temperature\",\"unit_of_measurement\":\"°C\",\"state_class\":\"measurement\"}",
-                   "ha/select/attic/mode/config {*\"state_topic\":\"ventrolik/attic/mode\",\"command_topic\":"
-                   "\"ventrolik/attic/mode/set\",\"options\":[\"auto\",\"on\",\"off\"]}"};
-        QTest::newRow("discovery of a switch takes the thermostat's entities away")
-            << "switch discovery"
-            << QStringList{"ha/fan/attic/fan/config {*", "ha/sensor/attic/temperature/config ",
-                           "ha/select/attic/mode/config "};
-        QTest::newRow("forgetting") << "forgetting"
-                                    << QStringList{"ha/fan/attic/fan/config ", "ha/sensor/attic/temperature/config ",
-                                                   "ha/select/attic/mode/config "};
+                   "ha/fan/attic/fan/config {\"name\":null,\"unique_id\":\"ventrolik_attic_fan\"," + device +
+                       ",\"state_topic\":\"ventrolik/attic/fan\",\"command_topic\":\"ventrolik/attic/fan/set\","
+                       "\"payload_on\":\"ON\",\"payload_off\":\"OFF\"}",
+                   "ha/sensor/attic/temperature/config {\"name\":\"Temperature\",\"unique_id\":\"ventrolik_attic_"
+                   "temperature\"," + device +
+                       ",\"state_topic\":\"ventrolik/attic/temperature\",\"value_template\":\"{{ value_json.celsius "
+                       "}}\",\"json_attributes_topic\":\"ventrolik/attic/temperature\",\"device_class\":\"temperature\","
+                       "\"unit_of_measurement\":\"°C\",\"state_class\":\"measurement\"}",
+                   "ha/select/attic/mode/config {\"name\":\"Mode\",\"unique_id\":\"ventrolik_attic_mode\"," + device +
+                       ",\"state_topic\":\"ventrolik/attic/mode\",\"command_topic\":\"ventrolik/attic/mode/set\","
+                       "\"options\":[\"auto\",\"on\",\"off\"]}",
+                   "ha/binary_sensor/attic/problem/config {\"name\":\"Problem\",\"unique_id\":\"ventrolik_attic_"
+                   "problem\"," + device +
+                       ",\"state_topic\":\"ventrolik/attic/problem\",\"value_template\":\"{{ value_json.state }}\","
+                       "\"json_attributes_topic\":\"ventrolik/attic/problem\",\"device_class\":\"problem\","
+                       "\"entity_category\":\"diagnostic\"}"};
+        QTest::newRow("discovery of a switch: the fan alone")
+            << "attic switch discovery" << QStringList{"ha/fan/attic/fan/config {\"name\":null,*"};
+        // NAME UNIQUE-ID STATE-TOPIC
+        QTest::newRow("discovery of three fans, named after each")
+            << "rack discovery"
+            << QStringList{"ha/fan/rack/exhaust_fan/config Exhaust ventrolik_rack_exhaust_fan ventrolik/rack/exhaust/fan",
+                           "ha/sensor/rack/exhaust_temperature/config Exhaust temperature ventrolik_rack_exhaust_"
+                           "temperature ventrolik/rack/exhaust/temperature",
+                           "ha/select/rack/exhaust_mode/config Exhaust mode ventrolik_rack_exhaust_mode "
+                           "ventrolik/rack/exhaust/mode",
+                           "ha/binary_sensor/rack/exhaust_problem/config Exhaust problem ventrolik_rack_exhaust_problem "
+                           "ventrolik/rack/exhaust/problem",
+                           "ha/fan/rack/intake_fan/config intake ventrolik_rack_intake_fan ventrolik/rack/intake/fan",
+                           "ha/sensor/rack/intake_temperature/config intake temperature ventrolik_rack_intake_"
+                           "temperature ventrolik/rack/intake/temperature",
+                           "ha/select/rack/intake_mode/config intake mode ventrolik_rack_intake_mode "
+                           "ventrolik/rack/intake/mode",
+                           "ha/binary_sensor/rack/intake_problem/config intake problem ventrolik_rack_intake_problem "
+                           "ventrolik/rack/intake/problem",
+                           "ha/fan/rack/door_fan/config Door ventrolik_rack_door_fan ventrolik/rack/door/fan"};
+        // TOPIC PAYLOAD -> whether it is cleared
+        QTest::newRow("configs of entities no longer there")
+            << "rack stale"
+            << QStringList{"ha/fan/rack/gone_fan/config {\"unique_id\":\"ventrolik_rack_gone_fan\"} -> cleared",
+                           "ha/sensor/rack/door_temperature/config {\"unique_id\":\"ventrolik_rack_door_temperature\"} "
+                           "-> cleared",
+                           "ha/fan/rack/fan/config {\"unique_id\":\"ventrolik_rack_fan\"} -> cleared",
+                           "ha/fan/rack/exhaust_fan/config {\"unique_id\":\"ventrolik_rack_exhaust_fan\"} -> kept",
+                           "ha/fan/rack/gone_fan/config  -> kept",
+                           "ha/fan/rack/lamp/config {\"unique_id\":\"zigbee_rack_lamp\"} -> kept",
+                           "ha/fan/rack/lamp/config {\"unique_id\":\"ventrolik_rackroom_lamp\"} -> kept",
+                           "ha/fan/rack/lamp/config not json -> kept"};
         // TOPIC PAYLOAD [retained] -> the mode, or what is said
         QTest::newRow("commands")
-            << "commands"
-            << QStringList{"ventrolik/attic/fan/set ON -> on",
-                           "ventrolik/attic/fan/set OFF -> off",
-                           "ventrolik/attic/mode/set auto -> auto",
-                           "ventrolik/attic/mode/set off -> off",
+            << "attic commands"
+            << QStringList{"ventrolik/attic/fan/set ON -> 0 on",
+                           "ventrolik/attic/fan/set OFF -> 0 off",
+                           "ventrolik/attic/mode/set auto -> 0 auto",
+                           "ventrolik/attic/mode/set off -> 0 off",
                            "ventrolik/attic/fan/set on -> ignoring 'on' on ventrolik/attic/fan/set: it takes ON or OFF",
                            "ventrolik/attic/mode/set AUTO -> ignoring 'AUTO' on ventrolik/attic/mode/set: it takes "
                            "auto, on or off",
@@ -350,19 +521,37 @@ private slots:
                            "ventrolik/kitchen/fan/set ON -> ",
                            "ha/status online -> "};
         QTest::newRow("commands to a switch with no sensor")
-            << "switch commands"
-            << QStringList{"ventrolik/attic/fan/set ON -> on",
+            << "attic switch commands"
+            << QStringList{"ventrolik/attic/fan/set ON -> 0 on",
                            "ventrolik/attic/mode/set auto -> ignoring 'auto' on ventrolik/attic/mode/set: a fan without "
                            "a sensor has no mode; it takes ON or OFF on ventrolik/attic/fan/set"};
+        QTest::newRow("commands to each of three fans")
+            << "rack commands"
+            << QStringList{"ventrolik/rack/intake/fan/set ON -> 1 on", "ventrolik/rack/door/fan/set OFF -> 2 off",
+                           "ventrolik/rack/exhaust/mode/set auto -> 0 auto", "ventrolik/rack/fan/set ON -> ",
+                           "ventrolik/rack/door/mode/set on -> ignoring 'on' on ventrolik/rack/door/mode/set: a fan "
+                           "without a sensor has no mode; it takes ON or OFF on ventrolik/rack/door/fan/set"};
     }
 
     void broker()
     {
         QFETCH(QString, what);
         QFETCH(QStringList, messages);
-        thermostat::Broker broker;
-        broker.node = "attic", broker.name = "Attic \"north\"", broker.prefix = "ha";
-        const bool thermostat = !what.startsWith("switch");
+        thermostat::Settings settings;
+        const auto fan = [](std::string id, std::string name, int line, std::vector<std::string> sensors) {
+            thermostat::Fan fan;
+            fan.id = id, fan.name = name, fan.line = line, fan.sensors = sensors;
+            return fan;
+        };
+        if (what.startsWith("attic")) {
+            settings.broker.node = "attic", settings.broker.name = "Attic \"north\"";
+            settings.fans = {fan("", "", 0, what.contains("switch") ? std::vector<std::string>{} : std::vector<std::string>{"a"})};
+        } else {
+            settings.broker.node = "rack", settings.broker.name = "Rack 3";
+            settings.fans = {fan("exhaust", "Exhaust", 0, {"a"}), fan("intake", "intake", 1, {"b"}),
+                             fan("door", "Door", 2, {})};
+        }
+        settings.broker.prefix = "ha";
         QStringList got;
         const auto add = [&](const std::vector<mqtt::Message>& sent) {
             for (const mqtt::Message& message : sent) {
@@ -370,40 +559,54 @@ private slots:
                 got << QString::fromStdString(message.topic + " " + message.payload);
             }
         };
-        if (what.contains("state") || what == "switch off") {
+        if (what.contains("state")) {
+            thermostat::Status status;
             std::vector<Reading> readings;
-            for (const QString& word : what.split(' ').mid(1, what.count('=')))
-                readings.push_back(word.endsWith('!') ? Reading{word.left(1).toStdString(), 0, "gone"}
-                                                      : Reading{word.left(1).toStdString(), word.mid(2).toDouble(), {}});
-            add(mqtt::state(broker, {what.endsWith("on"), thermostat::Mode::off, readings}, thermostat));
+            std::string problem;
+            for (const QString& word : what.split(' ').mid(2, what.count('='))) {
+                const std::string sensor = word.left(1).toStdString();
+                readings.push_back(word.endsWith('!') ? Reading{sensor, 0, "gone", {}} : Reading{sensor, word.mid(2).toDouble(), {}, {}});
+                if (word.endsWith('!') && problem.empty())
+                    problem = sensor + " fails: gone";
+            }
+            for (std::size_t i = 0; i < settings.fans.size(); ++i)
+                status.fans.push_back({what.endsWith("on"), thermostat::Mode::off, i == 0 ? readings : std::vector<Reading>{}, problem});
+            add(mqtt::state(settings, status));
         } else if (what.contains("discovery")) {
-            add(mqtt::discovery(broker, thermostat));
-        } else if (what == "forgetting") {
-            add(mqtt::forgetting(broker));
+            add(mqtt::discovery(settings));
+            // Every entity in the node's one device.
+            for (const QString& config : got)
+                QVERIFY2(config.contains(QString::fromStdString("\"identifiers\":[\"ventrolik_" + settings.broker.node + "\"]")), qPrintable(config));
+            if (what.startsWith("rack"))
+                for (QString& config : got) {
+                    const QJsonObject json = QJsonDocument::fromJson(config.section(' ', 1).toUtf8()).object();
+                    config = config.section(' ', 0, 0) + " " + json["name"].toString() + " " + json["unique_id"].toString() +
+                             " " + json["state_topic"].toString();
+                }
+        } else if (what.contains("stale")) {
+            for (const QString& row : messages) {
+                const QString sent = row.section(" -> ", 0, 0);
+                const bool stale = mqtt::stale(settings, sent.section(' ', 0, 0).toStdString(), sent.section(' ', 1).toStdString());
+                got << sent + " -> " + (stale ? "cleared" : "kept");
+            }
         } else {
             for (const QString& row : messages) {
                 const QString sent = row.section(" -> ", 0, 0);
                 const QString payload = sent.section(' ', 1, 1).replace("\\x1b", "\x1b").replace("\\x7f", "\x7f");
                 std::string problem;
-                const std::optional<thermostat::Mode> mode =
-                    mqtt::command(broker, sent.section(' ', 0, 0).toStdString(), payload.toStdString(),
-                                  sent.endsWith(" retained"), thermostat, problem);
-                got << sent + " -> " + (mode ? thermostat::name(*mode).data() : QString::fromStdString(problem));
+                const std::optional<thermostat::Command> command =
+                    mqtt::command(settings, sent.section(' ', 0, 0).toStdString(), payload.toStdString(),
+                                  sent.endsWith(" retained"), problem);
+                got << sent + " -> " +
+                           (command ? QString("%1 %2").arg(command->fan).arg(thermostat::name(command->mode).data())
+                                    : QString::fromStdString(problem));
             }
         }
         QCOMPARE(got.size(), messages.size());
-        // Every entity in the one device, the fan's.
-        const QString device = got.value(0).section("\"device\":", 1).section('}', 0, 0) + "}";
-        for (const QString& config : got)
-            QVERIFY2(!what.contains("discovery") || !config.contains('{') || config.contains("\"device\":" + device),
-                     qPrintable(config));
         for (int i = 0; i < got.size(); ++i) {
-            // "{*" stands for the config's shared start, checked in the first row.
+            // "*" at the end stands for the rest of a config, checked in another row.
             const QString expected = messages[i];
-            const bool prefix = expected.contains("{*");
-            QVERIFY2(prefix ? got[i].startsWith(expected.section("{*", 0, 0) + "{") &&
-                                  got[i].endsWith(expected.section("{*", 1))
-                            : got[i] == expected,
+            QVERIFY2(expected.endsWith('*') ? got[i].startsWith(expected.chopped(1)) : got[i] == expected,
                      qPrintable(got[i] + "\n   not " + expected));
         }
     }
@@ -441,11 +644,12 @@ private slots:
             QCOMPARE(parsed.settings.broker.host, std::string("::1"));
             QCOMPARE(parsed.settings.broker.port, 8884);
         }
-        if (problem.isEmpty() && parsed.settings.broker.url.empty()) {
-            QCOMPARE(parsed.settings.sensors, (std::vector<std::string>{"a/b", "c/Package id 0"}));
-            QCOMPARE(parsed.settings.off, -5.0);
+        if (problem.isEmpty() && parsed.settings.broker.url.empty() && parsed.file.empty()) {
+            const thermostat::Fan& fan = parsed.settings.fans.at(0);
+            QCOMPARE(fan.sensors, (std::vector<std::string>{"a/b", "c/Package id 0"}));
+            QCOMPARE(fan.off, -5.0);
             QCOMPARE(parsed.settings.every, thermostat::Clock::duration(1500ms));
-            QCOMPARE(parsed.settings.minRun, thermostat::Clock::duration(0));
+            QCOMPARE(fan.minRun, thermostat::Clock::duration(0));
         }
     }
 };

@@ -1,12 +1,11 @@
 // The thermostat on Linux: its loop on the real clock, port, stop signals
-// and broker.
+// and broker, from the command line's settings or a setting file.
 
-#include "Broker.h"
 #include "app/CommandLine.h"
-#include "app/Mqtt.h"
-#include "app/Thermostat.h"
+#include "broker/Client.h"
 #include "port/Port.h"
 #include "runtime/Runtime.h"
+#include "thermostat/Loop.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +36,7 @@ public:
     ~LinuxWorld() override { close(signals_); }
 
     Clock::time_point now() override { return Clock::now(); }
-    void switchFan(bool on) override { on ? port::SwitchOn() : port::SwitchOff(); }
+    void write(std::uint8_t lines) override { port::WriteLines(lines); }
     void say(const std::string& line) override { runtime::printError(line + "\n"); }
 
     void tell(const Status& status) override
@@ -74,8 +73,8 @@ public:
             if (broker_) {
                 broker_->work(ready[1].revents & (POLLIN | POLLERR | POLLHUP), ready[1].revents & POLLOUT,
                               ready[1].revents & (POLLERR | POLLHUP));
-                if (std::optional<Mode> mode = broker_->takeCommand())
-                    return {{}, mode};
+                if (std::optional<Command> command = broker_->takeCommand())
+                    return {{}, command};
             }
             if (Clock::now() >= until)
                 return {};
@@ -88,7 +87,7 @@ private:
     std::unique_ptr<BrokerClient> broker_;
 };
 
-// A fan with no sensor: a switch for the broker alone.
+// Fans with no sensor: switches for the broker alone.
 class NoSensors final : public Sensors {
 public:
     std::vector<Reading> read() override { return {}; }
@@ -112,14 +111,34 @@ std::string settle(Broker& broker)
     return {};
 }
 
+// The settings to run: the setting file's, or the options'; or what is
+// wrong with them.
+std::string settingsToRun(const Parsed& parsed, Settings& settings)
+{
+    std::string problem = parsed.problem;
+    settings = parsed.settings;
+    if (!parsed.file.empty() && (!parsed.fileIfThere || access(parsed.file.c_str(), F_OK) == 0)) {
+        Read read = readFile(parsed.file);
+        settings = std::move(read.settings);
+        problem = std::move(read.problem);
+    }
+    // The service without the network: its twin has it.
+    if (problem.empty() && parsed.offline && !settings.broker.url.empty())
+        problem = (settings.file.empty() ? std::string() : settings.file + ": ") +
+                  "a broker, where this thermostat has no network: the service with the network is "
+                  "ventrolik-thermostat-broker";
+    return problem;
+}
+
 } // namespace
 
-int run(const Settings& given)
+int run(const Parsed& parsed)
 {
-    Settings settings = given;
-    std::string problem;
-    std::unique_ptr<Sensors> sensors =
-        settings.sensors.empty() ? std::make_unique<NoSensors>() : openSensors(settings.sensors, problem);
+    Settings settings;
+    std::string problem = settingsToRun(parsed, settings);
+    std::unique_ptr<Sensors> sensors;
+    if (problem.empty())
+        sensors = sensorNames(settings).empty() ? std::make_unique<NoSensors>() : openSensors(settings, problem);
     std::unique_ptr<BrokerClient> broker;
     if (sensors && !settings.broker.url.empty() && (problem = settle(settings.broker)).empty())
         broker = BrokerClient::make(
@@ -127,6 +146,11 @@ int run(const Settings& given)
     if (!problem.empty()) {
         runtime::printError("ventrolik: " + problem + "\n");
         return 2;
+    }
+    // Checked, with nothing switched and the broker not reached.
+    if (parsed.check) {
+        runtime::printOutput(describe(settings) + "\n");
+        return 0;
     }
     if (!port::DriverReady())
         return 1;

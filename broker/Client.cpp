@@ -1,4 +1,4 @@
-#include "Broker.h"
+#include "Client.h"
 
 #include <mosquitto.h>
 #include <openssl/err.h>
@@ -177,8 +177,7 @@ std::unique_ptr<BrokerClient> BrokerClient::make(const Settings& settings, Say s
 }
 
 BrokerClient::BrokerClient(const Settings& settings, Say say)
-    : broker_(settings.broker),
-      thermostat_(!settings.sensors.empty()),
+    : settings_(settings),
       say_(std::move(say)),
       client_(mosquitto_new(("ventrolik-" + settings.broker.node).c_str(), true, this))
 {
@@ -288,6 +287,8 @@ void BrokerClient::work(bool readable, bool writable, bool hungUp)
     // What the callbacks asked for, sent now that the read is done.
     if (std::exchange(announceDue_, false) && online_)
         announce();
+    if (!staleDue_.empty() && online_)
+        send(std::exchange(staleDue_, {}));
     if (stateDue_ && online_ && !wantsWrite())
         sendState();
     // What comes next is acknowledged at once: a broker that waits for that
@@ -409,9 +410,12 @@ void BrokerClient::connected(int code)
         lostSaid_ = explainLater_ = false;
         say_("broker: connected to " + broker_.url + " as " + broker_.node);
     }
-    for (const char* what : {"fan/set", "mode/set"})
-        mosquitto_subscribe(client_, nullptr, mqtt::topic(broker_, what).c_str(), 1);
+    for (const std::string& topic : mqtt::commandTopics(settings_))
+        mosquitto_subscribe(client_, nullptr, topic.c_str(), 1);
     mosquitto_subscribe(client_, nullptr, (broker_.prefix + "/status").c_str(), 1);
+    // The retained configs of this node come now: those of entities it no
+    // longer has are cleared.
+    mosquitto_subscribe(client_, nullptr, mqtt::configsTopic(broker_).c_str(), 1);
     announceDue_ = true;
 }
 
@@ -419,10 +423,10 @@ void BrokerClient::connected(int code)
 // broker's: the configs, that the fan is here, and what it does.
 void BrokerClient::announce()
 {
-    send(mqtt::discovery(broker_, thermostat_));
+    send(mqtt::discovery(settings_));
     send({{mqtt::topic(broker_, "availability"), "online"}});
     if (told_)
-        send(mqtt::state(broker_, {lastOn_, lastMode_, lastReadings_}, thermostat_));
+        send(mqtt::state(settings_, last_));
     stateDue_ = temperatureDue_ = false;
 }
 
@@ -432,27 +436,42 @@ void BrokerClient::received(const std::string& topic, const std::string& payload
         announceDue_ = announceDue_ || payload == "online";
         return;
     }
+    if (clearStale(topic, payload))
+        return;
     std::string problem;
-    if (const std::optional<Mode> mode = mqtt::command(broker_, topic, payload, retained, thermostat_, problem))
-        commands_.push_back(*mode);
+    if (const std::optional<Command> command = mqtt::command(settings_, topic, payload, retained, problem))
+        commands_.push_back(*command);
     else if (!problem.empty())
         say_("broker: " + problem);
 }
 
-std::optional<Mode> BrokerClient::takeCommand()
+// A config of this node's for an entity it no longer has (a fan taken out
+// of the settings) is emptied, which takes the entity out of Home
+// Assistant; said once for each.
+bool BrokerClient::clearStale(const std::string& topic, const std::string& payload)
+{
+    if (!topic.starts_with(broker_.prefix + "/") || !topic.ends_with("/config"))
+        return false;
+    // Sent once the read is done, as all the callbacks ask for.
+    if (mqtt::stale(settings_, topic, payload)) {
+        say_("broker: taking away " + topic + ", an entity this node no longer has");
+        staleDue_.push_back({topic, ""});
+    }
+    return true;
+}
+
+std::optional<Command> BrokerClient::takeCommand()
 {
     if (commands_.empty())
         return std::nullopt;
-    const Mode mode = commands_.front();
+    const Command command = commands_.front();
     commands_.pop_front();
-    return mode;
+    return command;
 }
 
 void BrokerClient::publish(const Status& status)
 {
-    lastOn_ = status.on;
-    lastMode_ = status.mode;
-    lastReadings_.assign(status.readings.begin(), status.readings.end());
+    last_ = status;
     told_ = true;
     temperatureDue_ = temperatureDue_ || status.fresh;
     stateDue_ = true;
@@ -466,7 +485,7 @@ void BrokerClient::publish(const Status& status)
 void BrokerClient::sendState()
 {
     std::vector<mqtt::Message> changed;
-    for (mqtt::Message& message : mqtt::state(broker_, {lastOn_, lastMode_, lastReadings_}, thermostat_))
+    for (mqtt::Message& message : mqtt::state(settings_, last_))
         if ((temperatureDue_ && message.topic.ends_with("/temperature")) || sent_[message.topic] != message.payload)
             changed.push_back(std::move(message));
     stateDue_ = temperatureDue_ = false;

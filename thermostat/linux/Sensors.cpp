@@ -2,13 +2,14 @@
 // (labels, computed values, ignored inputs) holds here as it does for
 // `sensors`, and a sensor is named as `sensors` shows it.
 
-#include "app/Thermostat.h"
+#include "thermostat/Loop.h"
 
 #include <sensors/error.h>
 #include <sensors/sensors.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace thermostat {
@@ -19,6 +20,7 @@ struct Source {
     std::string name; // chip/label, as `sensors` shows it
     const sensors_chip_name* chip;
     int input;
+    std::string given; // the name in the settings
 };
 
 std::string chipName(const sensors_chip_name* chip)
@@ -82,7 +84,7 @@ std::vector<Source> resolve(const std::string& name, std::string& problem)
         if (label(chip, each) != feature && each->name != feature)
             return;
         if (input)
-            sources.push_back({chipName(chip) + "/" + label(chip, each), chip, input->number});
+            sources.push_back({chipName(chip) + "/" + label(chip, each), chip, input->number, name});
         else
             other = true;
     });
@@ -97,8 +99,9 @@ public:
     explicit LibSensors(std::vector<std::string> names) : names_(std::move(names)) {}
     ~LibSensors() override { sensors_cleanup(); }
 
-    // Whether every name stands for at least one input; problem says why not.
-    bool find(std::string& problem)
+    // Whether every name stands for at least one input; problem says why
+    // not, each name after where it is set.
+    bool find(std::string& problem, const std::function<std::string(const std::string&)>& where = {})
     {
         sources_.clear();
         missing_.clear();
@@ -106,8 +109,8 @@ public:
             std::string why;
             std::vector<Source> found = resolve(name, why);
             if (found.empty()) {
-                missing_.push_back({name, 0, "it is no longer there"});
-                problem += (problem.empty() ? "" : "\n") + why;
+                missing_.push_back({name, 0, "it is no longer there", name});
+                problem += (problem.empty() ? "" : "\n") + (where ? where(name) : "") + why;
             }
             sources_.insert(sources_.end(), found.begin(), found.end());
         }
@@ -127,15 +130,15 @@ public:
                 find(ignored);
             else
                 for (const std::string& name : names_)
-                    missing_.push_back({name, 0, "libsensors cannot read its configuration"});
+                    missing_.push_back({name, 0, "libsensors cannot read its configuration", name});
         }
         std::vector<Reading> readings = missing_;
         for (const Source& source : sources_) {
             double value = 0;
             if (const int error = sensors_get_value(source.chip, source.input, &value); error < 0)
-                readings.push_back({source.name, 0, sensors_strerror(error)});
+                readings.push_back({source.name, 0, sensors_strerror(error), source.given});
             else
-                readings.push_back({source.name, value, {}});
+                readings.push_back({source.name, value, {}, source.given});
         }
         stale_ = std::ranges::any_of(readings, [](const Reading& reading) { return !reading.problem.empty(); });
         return readings;
@@ -150,14 +153,21 @@ private:
 
 } // namespace
 
-std::unique_ptr<Sensors> openSensors(const std::vector<std::string>& names, std::string& problem)
+std::unique_ptr<Sensors> openSensors(const Settings& settings, std::string& problem)
 {
+    // In a setting file, a name is said with the first fan that gives it.
+    const auto where = [&](const std::string& name) {
+        for (const Fan& fan : settings.fans)
+            if (!settings.file.empty() && std::ranges::find(fan.sensors, name) != fan.sensors.end())
+                return settings.file + ":" + std::to_string(fan.where) + ": fan '" + fan.id + "': ";
+        return std::string();
+    };
     if (const int error = sensors_init(nullptr); error != 0) {
         problem = std::string("cannot read the sensors' configuration: ") + sensors_strerror(error);
         return nullptr;
     }
-    auto sensors = std::make_unique<LibSensors>(names);
-    if (!sensors->find(problem)) {
+    auto sensors = std::make_unique<LibSensors>(sensorNames(settings));
+    if (!sensors->find(problem, where)) {
         problem += "\nThe temperature sensors here are:" + temperaturesHere();
         return nullptr;
     }

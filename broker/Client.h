@@ -1,6 +1,6 @@
 #pragma once
 
-// The thermostat's client of an MQTT broker, through libmosquitto, worked
+// The node's client of an MQTT broker, through libmosquitto, worked
 // from the thermostat's own loop: no thread of its own. The loop waits on
 // its socket beside the stop signals and hands it what the socket is ready
 // for. The broker may be gone at start or later: the fan goes on being
@@ -9,8 +9,8 @@
 // Everything it publishes goes at QoS 0: a state that can't go now is said
 // anew by the next, so nothing waits for the broker but the latest.
 
-#include "app/Mqtt.h"
-#include "app/Thermostat.h"
+#include "Mqtt.h"
+#include "thermostat/Loop.h"
 
 #include <deque>
 #include <functional>
@@ -53,9 +53,9 @@ public:
     void work(bool readable, bool writable, bool hungUp = false);
 
     // The first command that came and is to be acted on.
-    std::optional<Mode> takeCommand();
+    std::optional<Command> takeCommand();
 
-    // What the fan does now, for the broker.
+    // What the fans do now, for the broker.
     void publish(const Status& status);
 
     // Says offline and leaves the broker, before the program ends.
@@ -70,13 +70,14 @@ private:
     void lost(const std::string& why);
     void connected(int code);
     void received(const std::string& topic, const std::string& payload, bool retained);
+    bool clearStale(const std::string& topic, const std::string& payload);
     void send(const std::vector<mqtt::Message>& messages);
     void announce();
     void sendState();
     void flush();
 
-    const Broker broker_;
-    const bool thermostat_;
+    const Settings settings_;
+    const Broker& broker_ = settings_.broker;
     const Say say_;
     mosquitto* client_ = nullptr;
     int abandoned_ = -1; // a socket libmosquitto doesn't know is dead
@@ -96,17 +97,16 @@ private:
     bool unexplained_ = false;      // the last failure was a handshake not watched
     bool explainLater_ = false;     // and its saying waits for the next try
     bool watchedContext_ = false;   // every handshake is watched from its start
-    std::deque<Mode> commands_;
+    std::deque<Command> commands_;
     int refusal_ = 0; // the broker's answer to the last connect
     // What was published last, sent again at every connect.
-    bool lastOn_ = false;
-    Mode lastMode_ = Mode::automatic;
-    std::vector<Reading> lastReadings_;
+    Status last_;
     bool told_ = false;
     bool stateDue_ = false;       // a state waits for the socket to take it
     bool temperatureDue_ = false; // a reading not yet sent
     std::map<std::string, std::string> sent_; // the last payload on each topic
     bool announceDue_ = false;                // after a connect, or Home Assistant's start
+    std::vector<mqtt::Message> staleDue_;     // configs to clear
 };
 
 } // namespace thermostat
