@@ -79,8 +79,19 @@ PortLibrary::Target PortLibrary::find(const Look& look, std::uint16_t port)
         if (std::exchange(lpt1Gone_, false))
             say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
     }
-    if (found.device)
-        return {&output(*found.device), found.offset, {}};
+    if (found.device) {
+        // Relay boards and modules have their relays, GPIO its lines.
+        int lines = 8;
+        std::visit(
+            [&](const auto& carrier) {
+                if constexpr (requires { carrier.relays; })
+                    lines = carrier.relays;
+                if constexpr (requires { carrier.lines; })
+                    lines = int(carrier.lines.size());
+            },
+            *found.device);
+        return {&output(*found.device), found.offset, {}, false, lines};
+    }
     // A device unplugged is waited for, not looked for elsewhere; what was
     // open of it is closed, so that it may come back on the same file.
     if (isLpt1(port) && !lpt1_.empty()) {
@@ -146,7 +157,28 @@ Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t
     found = find(look, port);
     if (!found.output)
         return Status::failed(found.refusal);
+    if (isLpt1(port) && found.offset == 0)
+        sayMissingLines(found, value);
     return found.output->write(found.offset, value);
+}
+
+// A line set that the device hasn't goes nowhere: a fan on D2 of a board
+// with two relays never runs. Said once for each device, as it may be
+// plugged in only later, or another may take its place.
+void PortLibrary::sayMissingLines(const Target& found, std::uint8_t value)
+{
+    const unsigned missing = found.lines >= 8 ? 0 : value >> found.lines << found.lines;
+    if (!missing || missingSaid_ == lpt1_)
+        return;
+    missingSaid_ = lpt1_;
+    std::string set;
+    for (int line = found.lines; line < 8; ++line)
+        if (missing & 1u << line)
+            set += (set.empty() ? "D" : ", D") + std::to_string(line);
+    const bool one = set.find(',') == set.npos;
+    say(set + (one ? " is" : " are") + " set, but LPT1 (" + hex(kLpt1) + "), " + lpt1_ + ", carries " +
+        (found.lines == 1 ? "D0" : "D0-D" + std::to_string(found.lines - 1)) + " alone: " +
+        (one ? "it goes" : "they go") + " nowhere");
 }
 
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept

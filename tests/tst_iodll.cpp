@@ -506,8 +506,8 @@ private slots:
         const QString off2 = "feature 00 fd 02 00 00 00 00 00 00", on2 = "feature 00 ff 02 00 00 00 00 00 00";
         QTest::newRow("board: on") << "" << true << 888 << 1 << QStringList{on1, off2};
         QTest::newRow("board: off") << "" << false << 888 << 0 << QStringList{off1, off2};
-        QTest::newRow("board: bits above its relays are ignored")
-            << "" << false << 888 << 0xfe << QStringList{off1, on2};
+        QTest::newRow("board: bits above its relays are ignored, and said once")
+            << "" << false << 888 << 0xfe << QStringList{off1, on2, off1, on2};
         QTest::newRow("board: status and control go nowhere") << "" << true << 889 << 0x0101 << QStringList{};
         QTest::newRow("serial module: on")
             << "/dev/ttyUSB0" << true << 888 << 1 << QStringList{"9600 8N1", "serial a0 01 01 a2"};
@@ -530,12 +530,17 @@ private slots:
         if (!setting.isEmpty())
             machine.environment["VENTROLIK_LPT1"] = setting.toStdString();
         PortLibrary ports = machine.ports();
-        if (word)
-            ports.wordOut(std::uint16_t(port), std::uint16_t(value));
-        else
-            ports.out(std::uint16_t(port), std::uint8_t(value));
+        for (int write = 0; write < (value == 0xfe ? 2 : 1); ++write)
+            if (word)
+                ports.wordOut(std::uint16_t(port), std::uint16_t(value));
+            else
+                ports.out(std::uint16_t(port), std::uint8_t(value));
         QCOMPARE(machine.calls.filter(QRegularExpression("^(feature|serial|9600)")), calls);
-        QCOMPARE(machine.reports.size(), 1); // which device LPT1 is
+        // Which device LPT1 is; and the lines it hasn't, once.
+        QCOMPARE(machine.reports.mid(1), value == 0xfe ? QStringList{"D2, D3, D4, D5, D6, D7 are set, but LPT1 (0x378), "
+                                                                     "relay board USBRelay2 'ABCDE' on /dev/hidraw0, "
+                                                                     "carries D0-D1 alone: they go nowhere"}
+                                                       : QStringList{});
         QVERIFY2(!machine.reports[0].contains(QRegularExpression("[\\x00-\\x1f\\x7f-\\x9f]")),
                  qPrintable(machine.reports[0]));
         QVERIFY2(machine.reports[0].startsWith(setting.isEmpty()
@@ -568,14 +573,17 @@ private slots:
         // Each chip read once, then the one named opened.
         const QStringList listed = {"open /dev/gpiochip0", "close", "open /dev/gpiochip1", "close"};
         const QStringList chip1 = listed + QStringList{"open /dev/gpiochip1"};
-        QTest::newRow("by label and offset") << "cp2112_gpio lines=0" << 0 << 0
-                                             << chip1 + QStringList{"request 0 by ventrolik, 1", "set 0 of 1"} << "";
+        // One line, for D0: D1 goes nowhere, which is said.
+        QTest::newRow("by label and offset")
+            << "cp2112_gpio lines=0" << 0 << 0 << chip1 + QStringList{"request 0 by ventrolik, 1", "set 0 of 1"}
+            << "D1 is set, but LPT1 (0x378), GPIO line 0 of cp2112_gpio, carries D0 alone: it goes nowhere";
         QTest::newRow("by name and offset, D0 on the first")
             << "cp2112_gpio lines=GPIO2,0 active-low" << 0 << 0
             << chip1 + QStringList{"request 2,0 by ventrolik active-low, 1", "set 2 of 3"} << "";
         QTest::newRow("by device") << "/dev/gpiochip1 lines=1" << 0 << 0
                                    << chip1 + QStringList{"request 1 by ventrolik, 1", "set 0 of 1"}
-                                   << "";
+                                   << "D1 is set, but LPT1 (0x378), GPIO line 1 of /dev/gpiochip1, carries D0 alone: "
+                                      "it goes nowhere";
         QTest::newRow("no such chip")
             << "pinctrl-bcm2711 lines=0" << 0 << 0 << listed
             << "cannot write 0x1 to port 0x378: there is no GPIO chip 'pinctrl-bcm2711' (the chips are INT3450:00 "

@@ -17,6 +17,8 @@ change("Description=Ventrolik thermostat: the fan follows a temperature"
        "Description=Ventrolik thermostat on an MQTT broker: the fan follows a temperature, and Home Assistant sees and switches it")
 change("After=systemd-modules-load.service"
        "After=systemd-modules-load.service network-online.target\nWants=network-online.target\n# One program at a time is in charge of the fan.\nConflicts=ventrolik-thermostat.service")
+change("--config-if-there /etc/ventrolik/thermostat.toml --offline"
+       "--config-if-there /etc/ventrolik/thermostat.toml")
 change("Environment=EVERY=5 MIN_RUN=30"
        "Environment=EVERY=5 MIN_RUN=30 BROKER_OPTIONS=")
 change("--min-run \${MIN_RUN}"

@@ -3,7 +3,7 @@
 # the package's udev rule gives it to lp. The bridge says its lines' state
 # ('1', '0', or '.' for an input), line 0 first, each time it is set.
 #: ports none
-#: reports 13
+#: reports 15
 host && load dummy_hcd num=2 && load usb_f_fs && load usbhid && load hid-cp2112 && i2c_sensor
 relayplay cp2112 >/tmp/relays 2>/dev/null &
 until [ -e /dev/gpiochip0 ]; do sleep 0.1; done
@@ -19,13 +19,18 @@ gpio lines=0 1 on
 gpio lines=0 0 off
 #= ^off: cp2112 lines 0\.\.\.\.\.\.\.$
 
-# D0 and D1 on two lines; a relay module that switches on low
+# D0 and D1 on two lines, where D2 goes nowhere; a relay module that
+# switches on low
 gpio lines=2,3 2 "D1 on"
 #= IO\.DLL: LPT1 \(0x378\) is GPIO lines 2, 3 of cp2112_gpio, for D0-D1$
 #= ^D1 on: cp2112 lines 0\.01\.\.\.\.$
+gpio lines=2,3 5 "D0 and D2"
+#= IO\.DLL: LPT1 \(0x378\) is GPIO lines 2, 3 of cp2112_gpio, for D0-D1$
+#= IO\.DLL: D2 is set, but LPT1 \(0x378\), GPIO lines 2, 3 of cp2112_gpio, carries D0-D1 alone: it goes nowhere$
+#= ^D0 and D2: cp2112 lines 0\.10\.\.\.\.$
 gpio "lines=0 active-low" 0 "off, active-low"
 #= IO\.DLL: LPT1 \(0x378\) is GPIO line 0 of cp2112_gpio, active-low, for D0$
-#= ^off, active-low: cp2112 lines 1\.01\.\.\.\.$
+#= ^off, active-low: cp2112 lines 1\.10\.\.\.\.$
 
 # A line held by another program (gpiod 1.6's options, else 2's); a user
 # outside lp

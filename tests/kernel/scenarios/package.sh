@@ -144,6 +144,58 @@ broker_journal | grep "^broker\|^mode"
 #= ^mode on, from the broker$
 systemctl stop ventrolik-thermostat-broker
 sed -i '/^BROKER/d' /etc/default/ventrolik-thermostat
+# Two fans on the board's two relays, from a setting file, which the
+# service runs in place of /etc/default's one fan: each by its own
+# thresholds, on its own relay; stopped, both on. With a broker in it, the
+# service without the network refuses it, naming the one with.
+cat >/etc/ventrolik/thermostat.toml <<EOF
+every = 1
+[[fan]]
+id = "exhaust"
+sensors = ["$sensor"]
+on = 50
+off = 40
+min_run = 0
+[[fan]]
+id = "intake"
+line = "D1"
+sensors = ["$sensor"]
+on = 30
+off = 25
+min_run = 0
+EOF
+temperature 35
+systemctl start ventrolik-thermostat
+eventually 60 board_is 01
+echo "two fans at 35 °C: $(tail -n 1 /tmp/relays)"
+#= ^two fans at 35 °C: ABCDE relays 01$
+temperature 55
+eventually 60 board_is 11
+echo "two fans at 55 °C: $(tail -n 1 /tmp/relays)"
+#= ^two fans at 55 °C: ABCDE relays 11$
+temperature 20
+eventually 60 board_is 00
+echo "two fans at 20 °C: $(tail -n 1 /tmp/relays)"
+#= ^two fans at 20 °C: ABCDE relays 00$
+systemctl stop ventrolik-thermostat
+eventually 60 board_is 11
+echo "two fans stopped: $(tail -n 1 /tmp/relays)"
+#= ^two fans stopped: ABCDE relays 11$
+journal | grep "^thermostat: 2 fans\|^intake: fan on"
+#= ^thermostat: 2 fans from /etc/ventrolik/thermostat\.toml, a reading every 1 s$
+#= ^intake: fan on: lm75-i2c-[0-9]+-48/temp1 at 35\.0 °C \(on at 30\.0\)$
+printf '[broker]\nurl = "mqtt://127.0.0.1:1883"\n' >>/etc/ventrolik/thermostat.toml
+systemctl start ventrolik-thermostat
+# Settled: a unit to be restarted waits out RestartSec as "activating".
+settled() { [[ $(systemctl show -P ActiveState ventrolik-thermostat) == @(failed|inactive) ]]; }
+eventually 60 settled
+echo "a broker without the network: status $(systemctl show -P ExecMainStatus ventrolik-thermostat)"
+journal | grep -c "the service with the network is ventrolik-thermostat-broker"
+#= ^a broker without the network: status 2$
+#= ^1$
+systemctl reset-failed ventrolik-thermostat
+rm /etc/ventrolik/thermostat.toml
+temperature 30
 rm /etc/ventrolik/broker/login /etc/ventrolik.conf
 
 # The port's drivers from the package's list.
@@ -191,8 +243,6 @@ data "after the restart"
 # No sensor set: status 2, and no restart loop.
 sed -i 's/^SENSOR=.*/SENSOR=/' /etc/default/ventrolik-thermostat
 systemctl restart ventrolik-thermostat
-# Settled: a unit to be restarted waits out RestartSec as "activating".
-settled() { [[ $(systemctl show -P ActiveState ventrolik-thermostat) == @(failed|inactive) ]]; }
 eventually 60 settled
 echo "no sensor: status $(systemctl show -P ExecMainStatus ventrolik-thermostat), $(systemctl is-active ventrolik-thermostat), restarted $(systemctl show -P NRestarts ventrolik-thermostat) time(s)"
 #= ^no sensor: status 2, (failed|inactive), restarted 0 time\(s\)$
