@@ -31,6 +31,8 @@ public:
     virtual Status reach() = 0;
     // Writes the register `offset` (data, status, control) from the first.
     virtual Status write(int offset, std::uint8_t value) = 0;
+    // The data lines it carries, from D0.
+    virtual int lines() const { return 8; }
 };
 
 // A device of relays, on which data line D(k-1) is relay k, on any system.
@@ -42,6 +44,7 @@ public:
     // Sets every relay from its bit. Only the data lines are relays: a byte
     // for the status or control register goes nowhere.
     Status write(int offset, std::uint8_t value) override;
+    int lines() const override { return relays_; }
 
 protected:
     explicit RelayOutput(int relays) : relays_(relays) {}

@@ -66,6 +66,7 @@ void PortLibrary::announceLpt1(const Device& device)
                 line += carrier.lines.size() == 1 ? ", for D0" : ", for D0-D" + std::to_string(carrier.lines.size() - 1);
         },
         device);
+    lpt1Line_ = line;
     sayOnce(lpt1Said_, line);
 }
 
@@ -79,19 +80,8 @@ PortLibrary::Target PortLibrary::find(const Look& look, std::uint16_t port)
         if (std::exchange(lpt1Gone_, false))
             say("LPT1 (" + hex(kLpt1) + ") is back: " + lpt1_);
     }
-    if (found.device) {
-        // Relay boards and modules have their relays, GPIO its lines.
-        int lines = 8;
-        std::visit(
-            [&](const auto& carrier) {
-                if constexpr (requires { carrier.relays; })
-                    lines = carrier.relays;
-                if constexpr (requires { carrier.lines; })
-                    lines = int(carrier.lines.size());
-            },
-            *found.device);
-        return {&output(*found.device), found.offset, {}, false, lines};
-    }
+    if (found.device)
+        return {&output(*found.device), found.offset, {}};
     // A device unplugged is waited for, not looked for elsewhere; what was
     // open of it is closed, so that it may come back on the same file.
     if (isLpt1(port) && !lpt1_.empty()) {
@@ -163,22 +153,25 @@ Status PortLibrary::writeByte(const Look& look, std::uint16_t port, std::uint8_t
 }
 
 // A line set that the device hasn't goes nowhere: a fan on D2 of a board
-// with two relays never runs. Said once for each device, as it may be
-// plugged in only later, or another may take its place.
+// with two relays never runs. Said once, at the first such write, as the
+// device may be plugged in only later.
 void PortLibrary::sayMissingLines(const Target& found, std::uint8_t value)
 {
-    const unsigned missing = found.lines >= 8 ? 0 : value >> found.lines << found.lines;
-    if (!missing || missingSaid_ == lpt1_)
+    const int lines = found.output->lines();
+    if (lines >= 8 || !(value >> lines) || std::exchange(missingSaid_, true))
         return;
-    missingSaid_ = lpt1_;
-    std::string set;
-    for (int line = found.lines; line < 8; ++line)
-        if (missing & 1u << line)
-            set += (set.empty() ? "D" : ", D") + std::to_string(line);
-    const bool one = set.find(',') == set.npos;
-    say(set + (one ? " is" : " are") + " set, but LPT1 (" + hex(kLpt1) + "), " + lpt1_ + ", carries " +
-        (found.lines == 1 ? "D0" : "D0-D" + std::to_string(found.lines - 1)) + " alone: " +
-        (one ? "it goes" : "they go") + " nowhere");
+    char set[24]; // "D2, D3, ..."
+    char* end = set;
+    for (int line = lines; line < 8; ++line)
+        if (value >> line & 1) {
+            if (end != set)
+                end = std::copy_n(", ", 2, end);
+            *end++ = 'D';
+            *end++ = char('0' + line);
+        }
+    std::string line(set, end);
+    line += end - set == 2 ? " goes nowhere: " : " go nowhere: ";
+    say(line += lpt1Line_);
 }
 
 void PortLibrary::out(std::uint16_t port, std::uint8_t value) noexcept

@@ -71,7 +71,6 @@ private:
         int offset = 0;
         std::string refusal; // when there is no output
         bool gone = false;   // LPT1 was there and is not: said once, not at every call
-        int lines = 8;       // the data lines it carries
     };
 
     // What is there; with `lpt1`, the relay boards and the setting too, and
@@ -85,7 +84,7 @@ private:
     std::unique_ptr<Output>& made(const std::string& key);
     // Writes the byte where `port` goes, which is left in `found`.
     Status writeByte(const Look& look, std::uint16_t port, std::uint8_t value, Target& found);
-    // Says once for each device LPT1 is which data lines set it hasn't.
+    // Says once which data lines set the device LPT1 is hasn't.
     void sayMissingLines(const Target& found, std::uint8_t value);
     // Says why `found` has no output, once while LPT1 is gone.
     void sayRefusal(const Target& found, const std::string& line);
@@ -102,7 +101,8 @@ private:
     std::string lpt1Path_;   // and its file
     bool lpt1Gone_ = false;  // and it has gone since: said once, and its return
     bool directSaid_ = false;
-    std::string missingSaid_; // the device LPT1 was when lines it hasn't were said
+    std::string lpt1Line_;    // which device LPT1 is, and its lines, as said
+    bool missingSaid_ = false; // lines set that LPT1 hasn't
 };
 
 // Runs `work` and lets nothing it throws go further: what it threw is said,

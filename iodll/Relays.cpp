@@ -41,8 +41,11 @@ std::string dataLines(int relays)
 {
     if (relays == 1)
         return "data line D0 is relay 1";
-    const std::string last = std::to_string(relays);
-    return "data lines D0-D" + std::to_string(relays - 1) + " are relays 1-" + last;
+    // At most 8: a digit each.
+    std::string text = "data lines D0-D? are relays 1-?";
+    text[15] = char('0' + relays - 1);
+    text.back() = char('0' + relays);
+    return text;
 }
 
 } // namespace iodll::relays

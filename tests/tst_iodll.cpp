@@ -537,9 +537,9 @@ private slots:
                 ports.out(std::uint16_t(port), std::uint8_t(value));
         QCOMPARE(machine.calls.filter(QRegularExpression("^(feature|serial|9600)")), calls);
         // Which device LPT1 is; and the lines it hasn't, once.
-        QCOMPARE(machine.reports.mid(1), value == 0xfe ? QStringList{"D2, D3, D4, D5, D6, D7 are set, but LPT1 (0x378), "
-                                                                     "relay board USBRelay2 'ABCDE' on /dev/hidraw0, "
-                                                                     "carries D0-D1 alone: they go nowhere"}
+        QCOMPARE(machine.reports.mid(1), value == 0xfe ? QStringList{"D2, D3, D4, D5, D6, D7 go nowhere: LPT1 (0x378) is "
+                                                                     "relay board USBRelay2 'ABCDE' on /dev/hidraw0: "
+                                                                     "data lines D0-D1 are relays 1-2"}
                                                        : QStringList{});
         QVERIFY2(!machine.reports[0].contains(QRegularExpression("[\\x00-\\x1f\\x7f-\\x9f]")),
                  qPrintable(machine.reports[0]));
@@ -576,14 +576,13 @@ private slots:
         // One line, for D0: D1 goes nowhere, which is said.
         QTest::newRow("by label and offset")
             << "cp2112_gpio lines=0" << 0 << 0 << chip1 + QStringList{"request 0 by ventrolik, 1", "set 0 of 1"}
-            << "D1 is set, but LPT1 (0x378), GPIO line 0 of cp2112_gpio, carries D0 alone: it goes nowhere";
+            << "D1 goes nowhere: LPT1 (0x378) is GPIO line 0 of cp2112_gpio, for D0";
         QTest::newRow("by name and offset, D0 on the first")
             << "cp2112_gpio lines=GPIO2,0 active-low" << 0 << 0
             << chip1 + QStringList{"request 2,0 by ventrolik active-low, 1", "set 2 of 3"} << "";
         QTest::newRow("by device") << "/dev/gpiochip1 lines=1" << 0 << 0
                                    << chip1 + QStringList{"request 1 by ventrolik, 1", "set 0 of 1"}
-                                   << "D1 is set, but LPT1 (0x378), GPIO line 1 of /dev/gpiochip1, carries D0 alone: "
-                                      "it goes nowhere";
+                                   << "D1 goes nowhere: LPT1 (0x378) is GPIO line 1 of /dev/gpiochip1, for D0";
         QTest::newRow("no such chip")
             << "pinctrl-bcm2711 lines=0" << 0 << 0 << listed
             << "cannot write 0x1 to port 0x378: there is no GPIO chip 'pinctrl-bcm2711' (the chips are INT3450:00 "

@@ -56,6 +56,7 @@ public:
     }
 
     Status reach() override { return chip_ >= 0 ? Status::ok() : open(); }
+    int lines() const override { return int(wanted_.lines.size()); }
 
     // Sets every line from its data bit: D0 the first line, D1 the second.
     Status write(int offset, std::uint8_t value) override
