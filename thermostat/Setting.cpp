@@ -364,7 +364,8 @@ std::string describe(const Settings& settings)
         return "thermostat: " + sensors(fan) + "; a reading every " + seconds(settings.every) + " s, on for at least " +
                seconds(fan.minRun) + " s";
     }
-    std::string text = "thermostat: " + std::to_string(settings.fans.size()) + " fans from " + settings.file +
+    const std::size_t fans = settings.fans.size();
+    std::string text = "thermostat: " + std::to_string(fans) + (fans == 1 ? " fan from " : " fans from ") + settings.file +
                        ", a reading every " + seconds(settings.every) + " s";
     for (const Fan& fan : settings.fans)
         text += "\n  " + fan.id + " (" + printable(fan.name) + ") on " + lineName(fan.line) + ": " +
