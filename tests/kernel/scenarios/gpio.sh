@@ -24,13 +24,13 @@ gpio lines=0 0 off
 gpio lines=2,3 2 "D1 on"
 #= IO\.DLL: LPT1 \(0x378\) is GPIO lines 2, 3 of cp2112_gpio, for D0-D1$
 #= ^D1 on: cp2112 lines 0\.01\.\.\.\.$
-gpio lines=2,3 5 "D0 and D2"
+gpio lines=2,3 6 "D1 and D2"
 #= IO\.DLL: LPT1 \(0x378\) is GPIO lines 2, 3 of cp2112_gpio, for D0-D1$
 #= IO\.DLL: D2 goes nowhere: LPT1 \(0x378\) is GPIO lines 2, 3 of cp2112_gpio, for D0-D1$
-#= ^D0 and D2: cp2112 lines 0\.10\.\.\.\.$
+#= ^D1 and D2: cp2112 lines 0\.01\.\.\.\.$
 gpio "lines=0 active-low" 0 "off, active-low"
 #= IO\.DLL: LPT1 \(0x378\) is GPIO line 0 of cp2112_gpio, active-low, for D0$
-#= ^off, active-low: cp2112 lines 1\.10\.\.\.\.$
+#= ^off, active-low: cp2112 lines 1\.01\.\.\.\.$
 
 # A line held by another program (gpiod 1.6's options, else 2's); a user
 # outside lp
