@@ -197,6 +197,8 @@ private slots:
         QTest::newRow("--config with an option") << QStringList{"--config", "f.toml", "--on", "5"}
                                                  << "'--config' takes every setting from its file: give no other option "
                                                     "but --check";
+        QTest::newRow("an unknown option") << QStringList{"--sensor", "a/b", "--sensors", "c/d"}
+                                           << "unknown option '--sensors'";
         QTest::newRow("--check without a file")
             << QStringList{"--check", "--sensor", "a/b"} << "'--check' checks a setting file: give it with --config";
         QTest::newRow("not a number") << QStringList{"--sensor", "a/b", "--on", "5O", "--off", "40"}

@@ -296,11 +296,14 @@ Parsed parse(std::span<const std::string_view> words)
         for (const checks::Key& each : checks::kKeys)
             if (each.option == option)
                 key = each.file;
+        if (key.empty()) {
+            if (parsed.problem.empty())
+                parsed.problem = "unknown option '" + std::string(option) + "'";
+            continue;
+        }
         std::string takes;
         std::optional<double> count;
-        if (key.empty()) {
-            takes = "-";
-        } else if (key == "on" || key == "off") {
+        if (key == "on" || key == "off") {
             count = number(value);
             takes = count ? checks::celsius(*count, key == "on" ? fan.on : fan.off) : "a temperature in °C";
         } else if (key == "every" || key == "min_run") {
@@ -327,15 +330,14 @@ Parsed parse(std::span<const std::string_view> words)
         // The first fault is said; the options after it are still read,
         // for --config-if-there and --offline.
         if (!takes.empty() && parsed.problem.empty())
-            parsed.problem = key.empty() ? "unknown option '" + std::string(option) + "'"
-                                         : checks::wrong(Spelling::options, key, takes, value);
+            parsed.problem = checks::wrong(Spelling::options, key, takes, value);
         options = true;
     }
     if (!parsed.file.empty() && !parsed.fileIfThere && options && parsed.problem.empty())
         parsed.problem = "'--config' takes every setting from its file: give no other option but --check";
     if (!parsed.file.empty() && !parsed.fileIfThere)
         return parsed;
-    if (parsed.check && parsed.problem.empty())
+    if (parsed.check && parsed.file.empty() && parsed.problem.empty())
         parsed.problem = "'--check' checks a setting file: give it with --config";
     settings.fans.push_back(std::move(fan));
     if (parsed.problem.empty())
