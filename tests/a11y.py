@@ -94,6 +94,10 @@ def act(node, action):
 def main():
     work = tempfile.mkdtemp()
     shutil.copy(sys.argv[1], os.path.join(work, "ventrolik"))
+    # With the trial's helper beside it, as installed: without it the trial
+    # forks the program, whose accessibility thread may hold a lock that the
+    # copy then waits on for good.
+    shutil.copy(os.path.join(os.path.dirname(sys.argv[1]), "ventrolik-trial"), work)
     shutil.copy(sys.argv[2], os.path.join(work, "IO.DLL"))
     faults = []
 
