@@ -7,14 +7,6 @@
 
 namespace thermostat {
 
-namespace {
-
-// No sensor reads below this or above that: a value outside is a fault.
-constexpr double kColdest = -60;
-constexpr double kHottest = 200;
-
-} // namespace
-
 std::string_view name(Mode mode)
 {
     return mode == Mode::on ? "on" : mode == Mode::off ? "off" : "auto";

@@ -55,10 +55,6 @@ namespace checks {
 
 namespace {
 
-// No sensor reads below this or above that: a threshold outside is a slip.
-constexpr double kColdest = -60;
-constexpr double kHottest = 200;
-
 // Longer than this is surely a slip, and would overflow the clock.
 constexpr double kLongest = 7 * 24 * 3600;
 

@@ -16,6 +16,11 @@ namespace thermostat {
 
 using Clock = std::chrono::steady_clock;
 
+// No sensor reads below this or above that (°C): a reading outside is a
+// fault, and a threshold outside a slip.
+inline constexpr double kColdest = -60;
+inline constexpr double kHottest = 200;
+
 // An MQTT broker the thermostat joins as a device, or none (an empty url).
 struct Broker {
     std::string url; // mqtt://host[:port] or mqtts://host[:port]
