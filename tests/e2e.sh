@@ -119,15 +119,22 @@ window "O Autoru" >/dev/null || fail "the About window did not open again"
 ended zero
 echo "ok: warning, switching from buttons and menu, About, close"
 
-# --- The driver is there: no warning. ---
+# --- The driver is there: no warning. And the trial's helper never ends
+# (Linux): it is stopped, and the library loaded as it is. ---
 rm -f "$work/calls"
+if [ -z "$runner" ]; then
+    printf '#!/bin/sh\nexec sleep 3601\n' >"$work/app/ventrolik-trial" && chmod +x "$work/app/ventrolik-trial"
+fi
 IO_DRIVER_ANSWER=1 start "$work/app/$program" 2>"$work/stderr" &
 app_pid=$!
 main=$(window Ventrolik) || fail "no main window"
 hidden Project1 || fail "a warning with the driver installed"
+expect_calls "IsDriverInstalled"
+pgrep -fx "sleep 3601" >/dev/null && fail "the trial that never ended was left running"
 "$xclose" "$main"
 ended zero
-echo "ok: no warning with the driver installed"
+rm -f "$work/app/ventrolik-trial"
+echo "ok: no warning with the driver installed; a trial that never ends stopped"
 
 # --- No IO.DLL beside the program; one planted in the current directory
 # must not be loaded. The runtime reports the error and ends. ---

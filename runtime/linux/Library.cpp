@@ -5,11 +5,14 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <future>
@@ -44,7 +47,13 @@ struct Trial {
     std::string path; // the library tried
     pid_t child = -1;
     int said = -1; // what the loader says on its way out
+    std::chrono::steady_clock::time_point started = {};
 };
+
+// A trial that hasn't ended by then tells nothing: a forked copy of a
+// process with threads can wait forever on a lock one of them held, and
+// a library whose start-up never ends would hang the program all the same.
+constexpr std::chrono::seconds kTrialLongest{10};
 
 // The trial started ahead of the first call, if any.
 std::future<Trial>& ahead()
@@ -91,30 +100,47 @@ Trial startTrial(const char* path)
         close(pipeEnds[0]);
         return {};
     }
-    return {path, child, pipeEnds[0]};
+    return {path, child, pipeEnds[0], std::chrono::steady_clock::now()};
 }
 
 // Why the trial's child died, with what the loader said on its way out, or
-// nothing.
+// nothing: also when it didn't end in time, and was stopped.
 std::string loadingKills(const Trial& trial)
 {
     if (trial.child < 0)
         return {};
+    using namespace std::chrono;
+    const auto deadline = trial.started + kTrialLongest;
     std::string text;
     char block[512];
-    for (ssize_t got; (got = read(trial.said, block, sizeof block)) != 0;) {
+    bool late = false;
+    for (;;) {
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        pollfd said{trial.said, POLLIN, 0};
+        const int ready = poll(&said, 1, int(std::max(left.count(), milliseconds::rep(0))));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0) {
+            late = true;
+            break;
+        }
+        const ssize_t got = ready < 0 ? -1 : read(trial.said, block, sizeof block);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0)
+        if (got <= 0)
             break;
         if (text.size() < 4096)
             text.append(block, std::size_t(got));
     }
     close(trial.said);
+    if (late)
+        kill(trial.child, SIGKILL);
     int status = 0;
     while (waitpid(trial.child, &status, 0) < 0 && errno == EINTR) {
     }
     std::string why;
+    if (late)
+        return {};
     if (WIFSIGNALED(status))
         why = std::string("damaged: the system's loader died loading it (") + strsignal(WTERMSIG(status)) + ")";
     else if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
