@@ -117,14 +117,13 @@ std::string loadingKills(const Trial& trial)
     for (;;) {
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         pollfd said{trial.said, POLLIN, 0};
-        const int ready = poll(&said, 1, int(std::max(left.count(), milliseconds::rep(0))));
-        if (ready < 0 && errno == EINTR)
-            continue;
+        const int ready = poll(&said, 1, int(std::max<milliseconds::rep>(left.count(), 0)));
         if (ready == 0) {
             late = true;
             break;
         }
-        const ssize_t got = ready < 0 ? -1 : read(trial.said, block, sizeof block);
+        // A poll or a read cut short by a signal is tried again.
+        const ssize_t got = ready > 0 ? read(trial.said, block, sizeof block) : -1;
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -138,9 +137,9 @@ std::string loadingKills(const Trial& trial)
     int status = 0;
     while (waitpid(trial.child, &status, 0) < 0 && errno == EINTR) {
     }
-    std::string why;
     if (late)
         return {};
+    std::string why;
     if (WIFSIGNALED(status))
         why = std::string("damaged: the system's loader died loading it (") + strsignal(WTERMSIG(status)) + ")";
     else if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
